@@ -1,0 +1,118 @@
+#include "App.h"
+
+#include "Platform.h"
+#include "Seams.h"
+#include "Settings.h"
+#include "WindowManager.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QSessionManager>
+#include <QTextStream>
+#include <cstdio>
+
+namespace bravik {
+
+void registerAllWindows()
+{
+}
+
+CommandLine parseCommandLine(const QStringList &arguments)
+{
+    CommandLine cl;
+    for (int i = 1; i < arguments.size(); ++i) {
+        const QString &a = arguments.at(i);
+        auto value = [&](QString &target) {
+            if (i + 1 >= arguments.size() || arguments.at(i + 1).startsWith(QLatin1String("--")))
+                cl.errors << QStringLiteral("The option %1 needs a value.").arg(a);
+            else
+                target = arguments.at(++i);
+        };
+        if (a == QLatin1String("--help") || a == QLatin1String("-h"))
+            cl.help = true;
+        else if (a == QLatin1String("--version") || a == QLatin1String("-v"))
+            cl.version = true;
+        else if (a == QLatin1String("--config"))
+            value(cl.configFile);
+        else if (a.startsWith(QLatin1String("--config=")))
+            cl.configFile = a.mid(9);
+        else if (a == QLatin1String("--database"))
+            value(cl.database);
+        else if (a.startsWith(QLatin1String("--database=")))
+            cl.database = a.mid(11);
+        else if (a.startsWith(QLatin1String("-platform")) || a == QLatin1String("-style"))
+            ++i; // Qt's own options, handled by QApplication
+        else
+            cl.errors << QStringLiteral("Unknown option %1.").arg(a);
+    }
+    return cl;
+}
+
+QString usageText()
+{
+    return QStringLiteral(
+        "Usage: bravik-log [options]\n"
+        "The Bravik AUV Log Utility: operations logbook, mission scripts and launch console.\n"
+        "\n"
+        "Options:\n"
+        "  --config FILE      read settings from FILE instead of %1\n"
+        "  --database PATH    use this logbook database file\n"
+        "  --help             show this text\n"
+        "  --version          show the version\n")
+        .arg(Settings::defaultConfigFile());
+}
+
+int runApplication(int argc, char **argv)
+{
+    QStringList args;
+    for (int i = 0; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+    const CommandLine cl = parseCommandLine(args);
+
+    if (cl.help || cl.version || !cl.errors.isEmpty()) {
+        QCoreApplication core(argc, argv);
+        QTextStream out(cl.errors.isEmpty() ? stdout : stderr);
+        for (const QString &e : cl.errors)
+            out << "bravik-log: " << e << "\n";
+        if (cl.version)
+            out << "bravik-log " << BRAVIK_VERSION << "\n";
+        if (cl.help || !cl.errors.isEmpty())
+            out << usageText();
+        return cl.errors.isEmpty() ? 0 : 2;
+    }
+
+    const QString noDisplay = platform::missingDisplayReason();
+    if (!noDisplay.isEmpty()) {
+        std::fprintf(stderr, "bravik-log: %s\n", qPrintable(noDisplay));
+        return 1;
+    }
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("bravik-log"));
+    QApplication::setApplicationDisplayName(applicationTitle());
+    QApplication::setApplicationVersion(QStringLiteral(BRAVIK_VERSION));
+
+    QStringList problems;
+    Settings s = Settings::fromIniFile(cl.configFile.isEmpty() ? Settings::defaultConfigFile() : cl.configFile,
+                                       Settings::defaults(), &problems);
+    if (!cl.configFile.isEmpty() && !QFileInfo::exists(cl.configFile))
+        problems << QStringLiteral("The settings file %1 does not exist; the defaults are used.").arg(cl.configFile);
+    if (!cl.database.isEmpty())
+        s.database = cl.database;
+    setSettings(s);
+
+    registerAllWindows();
+    platform::onTerminationRequest(&app, [] { windows().unloadAll(); QCoreApplication::quit(); });
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &app, [](QSessionManager &) {
+        windows().unloadAll();
+    });
+
+    for (const QString &p : problems)
+        inform(nullptr, p);
+
+    windows().show(QStringLiteral("frmWelcome"));
+    return app.exec();
+}
+
+} // namespace bravik

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+
+class QObject;
+
+namespace bravik::platform {
+
+// Why the program cannot show windows here (no display), or empty when it can.
+QString missingDisplayReason();
+
+// Calls `onQuit` on the event loop when the system asks the program to end
+// (SIGTERM, SIGINT, SIGHUP on Unix; console close on Windows), so open
+// windows can store what they hold before the program ends.
+void onTerminationRequest(QObject *context, void (*onQuit)());
+
+} // namespace bravik::platform

@@ -1,0 +1,112 @@
+#include "Seams.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QProcess>
+
+namespace bravik {
+
+QString applicationTitle()
+{
+    return QStringLiteral("Bravik AUV Log Utility");
+}
+
+namespace {
+
+class RealMessageBoxes : public MessageBoxes
+{
+public:
+    void inform(QWidget *parent, const QString &text) override
+    {
+        QMessageBox box(QMessageBox::NoIcon, applicationTitle(), text, QMessageBox::Ok, parent);
+        box.exec();
+    }
+};
+
+class RealFileDialogs : public FileDialogs
+{
+public:
+    QString choose(QWidget *parent, const FileDialogRequest &r) override
+    {
+        QFileDialog dialog(parent, r.title, r.folder, r.filter);
+        dialog.setObjectName(r.objectName);
+        dialog.setAcceptMode(r.mode == FileDialogRequest::Save ? QFileDialog::AcceptSave
+                                                              : QFileDialog::AcceptOpen);
+        dialog.setFileMode(r.mode == FileDialogRequest::Save ? QFileDialog::AnyFile
+                                                            : QFileDialog::ExistingFile);
+        if (!r.defaultSuffix.isEmpty())
+            dialog.setDefaultSuffix(r.defaultSuffix);
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return {};
+        return QDir::toNativeSeparators(dialog.selectedFiles().constFirst());
+    }
+};
+
+class RealCommandRunner : public CommandRunner
+{
+public:
+    bool start(const QString &program, const QStringList &arguments, QString *error) override
+    {
+        QFileInfo info(program);
+        if (!info.exists()) {
+            if (error)
+                *error = QStringLiteral("the file does not exist");
+            return false;
+        }
+        if (info.isDir()) {
+            if (error)
+                *error = QStringLiteral("it is a folder, not a program");
+            return false;
+        }
+        QProcess process;
+        process.setProgram(program);
+        process.setArguments(arguments);
+        process.setStandardInputFile(QProcess::nullDevice());
+        qint64 pid = 0;
+        if (!process.startDetached(&pid)) {
+            if (error)
+                *error = process.errorString();
+            return false;
+        }
+        return true;
+    }
+};
+
+std::unique_ptr<MessageBoxes> &messageSlot()
+{
+    static std::unique_ptr<MessageBoxes> s = std::make_unique<RealMessageBoxes>();
+    return s;
+}
+std::unique_ptr<FileDialogs> &dialogSlot()
+{
+    static std::unique_ptr<FileDialogs> s = std::make_unique<RealFileDialogs>();
+    return s;
+}
+std::unique_ptr<CommandRunner> &runnerSlot()
+{
+    static std::unique_ptr<CommandRunner> s = std::make_unique<RealCommandRunner>();
+    return s;
+}
+
+} // namespace
+
+MessageBoxes &messageBoxes() { return *messageSlot(); }
+FileDialogs &fileDialogs() { return *dialogSlot(); }
+CommandRunner &commandRunner() { return *runnerSlot(); }
+
+void setMessageBoxes(std::unique_ptr<MessageBoxes> seam)
+{
+    messageSlot() = seam ? std::move(seam) : std::make_unique<RealMessageBoxes>();
+}
+void setFileDialogs(std::unique_ptr<FileDialogs> seam)
+{
+    dialogSlot() = seam ? std::move(seam) : std::make_unique<RealFileDialogs>();
+}
+void setCommandRunner(std::unique_ptr<CommandRunner> seam)
+{
+    runnerSlot() = seam ? std::move(seam) : std::make_unique<RealCommandRunner>();
+}
+
+} // namespace bravik

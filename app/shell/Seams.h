@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+class QWidget;
+
+namespace bravik {
+
+// The application's own title, used on every message box.
+QString applicationTitle();
+
+// Message boxes: OK only, no icon, the application's title.  Tests install
+// a scripted double so nothing blocks on a modal box.
+class MessageBoxes
+{
+public:
+    virtual ~MessageBoxes() = default;
+    virtual void inform(QWidget *parent, const QString &text) = 0;
+};
+
+struct FileDialogRequest
+{
+    enum Mode { Save, Open };
+    Mode mode = Save;
+    QString title;            // may be empty
+    QString filter;           // "*.cfg"
+    QString folder;           // starting folder
+    QString defaultSuffix;    // "cfg" adds .cfg to a bare name; empty: none
+    QString objectName;       // the dialog control's name, e.g. cdlTransitMission
+};
+
+// File dialogs: returns the chosen full path, or an empty string when the
+// user cancelled.
+class FileDialogs
+{
+public:
+    virtual ~FileDialogs() = default;
+    virtual QString choose(QWidget *parent, const FileDialogRequest &request) = 0;
+};
+
+// Starts an external command without a shell and without waiting.
+class CommandRunner
+{
+public:
+    virtual ~CommandRunner() = default;
+    // Returns true once the program was started; otherwise false with the
+    // system's reason in `error`.
+    virtual bool start(const QString &program, const QStringList &arguments, QString *error) = 0;
+};
+
+MessageBoxes &messageBoxes();
+FileDialogs &fileDialogs();
+CommandRunner &commandRunner();
+
+// Replace a seam; passing nullptr restores the real one.  Returns nothing:
+// ownership passes to the seam registry.
+void setMessageBoxes(std::unique_ptr<MessageBoxes> seam);
+void setFileDialogs(std::unique_ptr<FileDialogs> seam);
+void setCommandRunner(std::unique_ptr<CommandRunner> seam);
+
+// Shorthand for the common case.
+inline void inform(QWidget *parent, const QString &text) { messageBoxes().inform(parent, text); }
+
+} // namespace bravik

@@ -1,0 +1,173 @@
+#include "Settings.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSettings>
+#include <QStandardPaths>
+
+namespace bravik {
+
+namespace {
+
+Settings &current()
+{
+    static Settings s = Settings::defaults();
+    return s;
+}
+
+QStringList splitList(const QVariant &v)
+{
+    // QSettings hands back a QStringList for "a, b, c" and a QString for one
+    // item; both are accepted.
+    QStringList out;
+    const QStringList raw = v.typeId() == QMetaType::QStringList ? v.toStringList()
+                                                                  : QStringList{v.toString()};
+    for (const QString &item : raw) {
+        const QString t = item.trimmed();
+        if (!t.isEmpty())
+            out << t;
+    }
+    return out;
+}
+
+} // namespace
+
+QStringList Settings::assignees() const
+{
+    return crewRoster + QStringList{QStringLiteral("AUV Ops Team")};
+}
+
+Settings Settings::defaults()
+{
+    Settings s;
+    s.databaseDriver = QStringLiteral("QSQLITE");
+#ifdef Q_OS_WIN
+    s.database = QStringLiteral("C:/Bravik/Utilities/BravikLogUtility/BravikDatabase.sqlite");
+    s.missionsFolder = QStringLiteral("C:/Bravik/Missions");
+    s.runProgram = QStringLiteral("C:/cygwin/cygwinrunmission.bat");
+    s.stopProgram = QStringLiteral("C:/cygwin/cygwinsss.bat");
+#else
+    const QString home = QDir::homePath();
+    s.database = home + QStringLiteral("/Bravik/Utilities/BravikLogUtility/BravikDatabase.sqlite");
+    s.missionsFolder = home + QStringLiteral("/Bravik/Missions");
+    s.runProgram = home + QStringLiteral("/Bravik/bin/runmission");
+    s.stopProgram = home + QStringLiteral("/Bravik/bin/slaysupervisor");
+#endif
+    s.gpsHost = QStringLiteral("127.0.0.1");
+    s.gpsPort = 3004;
+    s.crewRoster = {QStringLiteral("Ada"), QStringLiteral("Ben"), QStringLiteral("Cai"),
+                    QStringLiteral("Dee"), QStringLiteral("Eli"), QStringLiteral("Fay")};
+    s.launchCoordinators = s.crewRoster.mid(0, 4);
+    s.payloadCoordinators = s.crewRoster.mid(0, 4) + QStringList{QStringLiteral("Sci 1"), QStringLiteral("Sci 2")};
+    s.reviewers = s.crewRoster.mid(0, 5);
+    return s;
+}
+
+QString Settings::defaultConfigFile()
+{
+    const QString dir = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+    if (dir.isEmpty())
+        return {};
+    return dir + QStringLiteral("/bravik-log.ini");
+}
+
+Settings Settings::fromIniFile(const QString &path, const Settings &base, QStringList *problems)
+{
+    Settings s = base;
+    auto problem = [&](const QString &text) {
+        if (problems)
+            *problems << text;
+    };
+    QFileInfo info(path);
+    if (!info.exists())
+        return s;
+    if (!info.isFile() || !info.isReadable()) {
+        problem(QStringLiteral("The settings file %1 cannot be read.").arg(path));
+        return s;
+    }
+    QSettings ini(path, QSettings::IniFormat);
+    if (ini.status() != QSettings::NoError) {
+        problem(QStringLiteral("The settings file %1 is not a valid settings file.").arg(path));
+        return s;
+    }
+
+    auto text = [&](const char *key, QString &target) {
+        if (!ini.contains(QLatin1String(key)))
+            return;
+        const QString v = ini.value(QLatin1String(key)).toString().trimmed();
+        if (v.isEmpty())
+            problem(QStringLiteral("The setting %1 is empty; the default %2 is used.")
+                        .arg(QLatin1String(key), target));
+        else
+            target = v;
+    };
+    auto list = [&](const char *key, QStringList &target, int minimum) {
+        if (!ini.contains(QLatin1String(key)))
+            return;
+        const QStringList v = splitList(ini.value(QLatin1String(key)));
+        if (v.size() < minimum)
+            problem(QStringLiteral("The setting %1 needs at least %2 names; the defaults are used.")
+                        .arg(QLatin1String(key))
+                        .arg(minimum));
+        else
+            target = v;
+    };
+    auto args = [&](const char *key, QStringList &target) {
+        if (ini.contains(QLatin1String(key)))
+            target = splitList(ini.value(QLatin1String(key)));
+    };
+
+    if (ini.contains(QStringLiteral("database/driver"))) {
+        const QString d = ini.value(QStringLiteral("database/driver")).toString().trimmed().toUpper();
+        if (d == QLatin1String("QSQLITE") || d == QLatin1String("SQLITE"))
+            s.databaseDriver = QStringLiteral("QSQLITE");
+        else if (d == QLatin1String("QPSQL") || d == QLatin1String("POSTGRESQL"))
+            s.databaseDriver = QStringLiteral("QPSQL");
+        else
+            problem(QStringLiteral("The setting database/driver has the unknown value \"%1\"; %2 is used.")
+                        .arg(d, s.databaseDriver));
+    }
+    text("database/location", s.database);
+    text("missions/folder", s.missionsFolder);
+    text("commands/run", s.runProgram);
+    args("commands/runArguments", s.runArguments);
+    text("commands/stop", s.stopProgram);
+    args("commands/stopArguments", s.stopArguments);
+    text("gps/host", s.gpsHost);
+    if (ini.contains(QStringLiteral("gps/port"))) {
+        bool ok = false;
+        const uint port = ini.value(QStringLiteral("gps/port")).toString().trimmed().toUInt(&ok);
+        if (!ok || port == 0 || port > 65535)
+            problem(QStringLiteral("The setting gps/port has the value \"%1\", which is not a port number; %2 is used.")
+                        .arg(ini.value(QStringLiteral("gps/port")).toString())
+                        .arg(s.gpsPort));
+        else
+            s.gpsPort = quint16(port);
+    }
+
+    // A new roster carries the derived lists along unless they are given too.
+    QStringList roster = s.crewRoster;
+    list("crew/roster", roster, 1);
+    if (roster != s.crewRoster) {
+        s.crewRoster = roster;
+        s.launchCoordinators = roster.mid(0, 4);
+        s.payloadCoordinators = roster.mid(0, 4) + base.payloadCoordinators.mid(4);
+        s.reviewers = roster.mid(0, 5);
+    }
+    list("crew/launchCoordinators", s.launchCoordinators, 1);
+    list("crew/payloadCoordinators", s.payloadCoordinators, 1);
+    list("crew/reviewers", s.reviewers, 1);
+    return s;
+}
+
+const Settings &settings()
+{
+    return current();
+}
+
+void setSettings(const Settings &s)
+{
+    current() = s;
+}
+
+} // namespace bravik

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace bravik {
+
+// Everything the crew may configure, read once at start.  Defaults follow
+// the original installation on Windows and the same layout under the home
+// folder elsewhere.  An INI file overrides the defaults; the command line
+// overrides the INI file.
+struct Settings
+{
+    // Database: driver "QSQLITE" (a file path) or "QPSQL" (a libpq
+    // connection string or postgresql:// URI).
+    QString databaseDriver;
+    QString database;
+
+    QString missionsFolder;
+
+    // Commands are a program plus fixed arguments, started without a shell.
+    QString runProgram;
+    QStringList runArguments;
+    QString stopProgram;
+    QStringList stopArguments;
+
+    QString gpsHost;
+    quint16 gpsPort = 3004;
+
+    // The crew roster (six short names) and the person lists built from it.
+    QStringList crewRoster;
+    QStringList launchCoordinators;   // four of the roster
+    QStringList payloadCoordinators;  // four of the roster and two more
+    QStringList reviewers;            // five entries
+    QStringList assignees() const;    // roster plus "AUV Ops Team"
+
+    static Settings defaults();
+
+    // The INI file in the platform's config location, or empty when the
+    // platform has none.
+    static QString defaultConfigFile();
+
+    // Reads the INI file over `base`.  Every value that cannot be used is
+    // left at its value in `base` and named in `problems`.  A missing file
+    // is not a problem; an unreadable one is.
+    static Settings fromIniFile(const QString &path, const Settings &base, QStringList *problems);
+};
+
+// The settings the running program uses.
+const Settings &settings();
+void setSettings(const Settings &s);
+
+} // namespace bravik

@@ -1,0 +1,98 @@
+#pragma once
+
+#include <QHash>
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+#include <functional>
+
+namespace bravik {
+
+// Base of every window of the program.  A window exists at most once; it is
+// created (loaded) on first use, and closing it unloads it: its contents are
+// destroyed and the next use builds it afresh with its design-time
+// contents.  Every window is modeless.
+class ManagedWindow : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit ManagedWindow(QWidget *parent = nullptr);
+    ~ManagedWindow() override;
+
+    // True once the window has been closed and is waiting to be deleted.
+    bool isUnloading() const { return m_unloading; }
+
+protected:
+    // Runs when the window is about to unload (before its controls go).
+    // Record windows store their row here.  Returning false keeps the window.
+    virtual bool queryUnload() { return true; }
+
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    bool m_unloading = false;
+};
+
+// The global slots of the windows, one per window name.  Windows are
+// registered by name (their class name) so that libraries that must not
+// depend on each other can still show each other's windows.
+class WindowManager
+{
+public:
+    using Factory = std::function<ManagedWindow *()>;
+
+    static WindowManager &instance();
+
+    void registerWindow(const QString &name, Factory factory);
+    template <class W>
+    void registerWindow()
+    {
+        registerWindow(QString::fromLatin1(W::staticMetaObject.className()),
+                       [] { return new W; });
+    }
+    bool isRegistered(const QString &name) const;
+
+    // The loaded window, or nullptr.
+    ManagedWindow *existing(const QString &name) const;
+    // The window, loaded now if it is not (touching a control loads it).
+    ManagedWindow *window(const QString &name);
+    // Loads if needed, shows modeless and brings to the front.
+    ManagedWindow *show(const QString &name);
+    // Closes (unloads) the window if it is loaded.  Returns false when the
+    // window refused to unload.
+    bool unload(const QString &name);
+    // Closes every loaded window, each storing what it holds.
+    void unloadAll();
+    QStringList loadedWindows() const;
+
+    template <class W>
+    W *window()
+    {
+        return qobject_cast<W *>(window(QString::fromLatin1(W::staticMetaObject.className())));
+    }
+    template <class W>
+    W *existing() const
+    {
+        return qobject_cast<W *>(existing(QString::fromLatin1(W::staticMetaObject.className())));
+    }
+    template <class W>
+    W *show()
+    {
+        return qobject_cast<W *>(show(QString::fromLatin1(W::staticMetaObject.className())));
+    }
+
+    // Forgets the registrations and the slots (tests).
+    void reset();
+
+private:
+    friend class ManagedWindow;
+    void forget(ManagedWindow *w);
+
+    QHash<QString, Factory> m_factories;
+    QHash<QString, QPointer<ManagedWindow>> m_slots;
+};
+
+// Shorthand for the application shell's windows.
+inline WindowManager &windows() { return WindowManager::instance(); }
+
+} // namespace bravik

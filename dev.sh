@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Sets up a Debian 12 machine for the Bravik AUV Log Utility, builds it, and
+# then starts the program (run) or runs the whole test suite (test).
+set -euo pipefail
+cd "$(dirname "$0")"
+
+PACKAGES=(build-essential cmake ninja-build qt6-base-dev qt6-base-dev-tools
+          libqt6sql6-sqlite libqt6sql6-psql libgl-dev sqlite3
+          postgresql postgresql-common xvfb xauth)
+
+install_missing() {
+  local missing=()
+  for p in "${PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  if ((${#missing[@]})); then
+    echo "Installing: ${missing[*]}"
+    local sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo="sudo"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  fi
+}
+
+build() {
+  cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+  cmake --build build -j"$(nproc)"
+}
+
+case "${1:-}" in
+  run)
+    shift
+    install_missing
+    build
+    exec ./build/app/bravik-log "$@"
+    ;;
+  test)
+    install_missing
+    build
+    cd build
+    QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$(nproc)" --timeout 600
+    ;;
+  build)
+    install_missing
+    build
+    ;;
+  *)
+    echo "usage: ./dev.sh run [program options] | test | build" >&2
+    exit 2
+    ;;
+esac

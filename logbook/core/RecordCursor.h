@@ -1,0 +1,77 @@
+#pragma once
+
+#include "Schema.h"
+
+#include <QObject>
+#include <QHash>
+#include <QSet>
+#include <QString>
+#include <QVariant>
+#include <memory>
+
+namespace bravik::logbook {
+
+class Database;
+
+// One table of the logbook, one row at a time, as a record window sees it.
+//
+// The cursor is either on a stored row, on a new row that is not stored yet,
+// or (only on an empty table before anything is begun) on no row at all.
+// Fields changed on the current row are written when the row is left: by
+// any move, by beginning a new row, or by save() when the window closes.
+// A new row nobody changed is dropped.  Navigation is keyset over the
+// hidden key: one single-row query per move, whatever the table's size.
+//
+// When the engine refuses something, the cursor emits failed() with the
+// engine's own message and stays where it was, with the changed values
+// kept, so nothing typed is lost.
+class RecordCursor : public QObject
+{
+    Q_OBJECT
+public:
+    // `database` must outlive the cursor.
+    RecordCursor(Database &database, const QString &table, QObject *parent = nullptr);
+    ~RecordCursor() override;
+
+    const TableDef &table() const;
+
+    // Opens the table and positions on the first row (no row when empty).
+    bool open();
+
+    bool hasRow() const;      // on a stored row or a new row
+    bool isNewRow() const;    // on a row that is not stored yet
+    bool isChanged() const;   // some field of the current row changed
+    qint64 currentKey() const;   // the stored row's key, or -1
+
+    // The current row's value: a QString for text fields (empty for a
+    // missing value), a bool for check-box fields.
+    QVariant value(const QString &field) const;
+    // Sets a field of the current row and marks it changed.  On no row,
+    // begins a new row first.
+    void setValue(const QString &field, const QVariant &value);
+
+    // Navigation; each first stores the current row if it changed.  They
+    // return false when the engine refused (failed() was emitted).
+    bool moveFirst();
+    bool movePrevious();   // on the first row: stays
+    bool moveNext();       // on the last row: begins a new row, except on Purchases
+    bool moveLast();       // on an empty table: stays on no row
+    bool beginNew();
+
+    // Stores the current row if it changed (the row is being left because
+    // the window closes).  A new row becomes a stored row.
+    bool save();
+
+    QString lastError() const;
+
+Q_SIGNALS:
+    // A different row (or a new empty row) is current: show it.
+    void rowShown();
+    void failed(const QString &engineMessage);
+
+private:
+    struct Private;
+    std::unique_ptr<Private> d;
+};
+
+} // namespace bravik::logbook

@@ -1,0 +1,78 @@
+#include "TestDoubles.h"
+
+#include "Settings.h"
+#include "WindowManager.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QEvent>
+
+namespace bravik::test {
+
+void ScriptedMessageBoxes::inform(QWidget *, const QString &text)
+{
+    texts << text;
+    if (onInform)
+        onInform(text);
+}
+
+QString ScriptedFileDialogs::choose(QWidget *, const FileDialogRequest &request)
+{
+    requests << request;
+    return answers.isEmpty() ? QString() : answers.dequeue();
+}
+
+bool ScriptedCommandRunner::start(const QString &program, const QStringList &arguments, QString *error)
+{
+    if (!failWith.isEmpty()) {
+        if (error)
+            *error = failWith;
+        return false;
+    }
+    calls << Call{program, arguments};
+    return true;
+}
+
+Seams::Seams()
+{
+    auto m = std::make_unique<ScriptedMessageBoxes>();
+    auto d = std::make_unique<ScriptedFileDialogs>();
+    auto c = std::make_unique<ScriptedCommandRunner>();
+    messages = m.get();
+    dialogs = d.get();
+    commands = c.get();
+    setMessageBoxes(std::move(m));
+    setFileDialogs(std::move(d));
+    setCommandRunner(std::move(c));
+}
+
+Seams::~Seams()
+{
+    setMessageBoxes(nullptr);
+    setFileDialogs(nullptr);
+    setCommandRunner(nullptr);
+}
+
+TempSettings::TempSettings()
+{
+    Settings s = Settings::defaults();
+    s.database = dir.filePath(QStringLiteral("db/BravikDatabase.sqlite"));
+    s.missionsFolder = dir.filePath(QStringLiteral("Missions"));
+    s.runProgram = dir.filePath(QStringLiteral("bin/runmission"));
+    s.stopProgram = dir.filePath(QStringLiteral("bin/slaysupervisor"));
+    setSettings(s);
+}
+
+TempSettings::~TempSettings()
+{
+    setSettings(Settings::defaults());
+}
+
+void flushDeletes()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+} // namespace bravik::test

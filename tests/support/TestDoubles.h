@@ -1,0 +1,72 @@
+#pragma once
+
+#include "Seams.h"
+
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QQueue>
+#include <functional>
+
+namespace bravik::test {
+
+// Records every message instead of showing a modal box.  An optional hook
+// runs while the "box" is up, as a user might act before pressing OK.
+class ScriptedMessageBoxes : public MessageBoxes
+{
+public:
+    void inform(QWidget *parent, const QString &text) override;
+    QStringList texts;
+    std::function<void(const QString &)> onInform;
+};
+
+// Answers file dialogs from a queue; an empty queue answers "cancelled".
+class ScriptedFileDialogs : public FileDialogs
+{
+public:
+    QString choose(QWidget *parent, const FileDialogRequest &request) override;
+    QQueue<QString> answers;
+    QList<FileDialogRequest> requests;
+};
+
+// Records commands; `failWith` non-empty makes every start fail with it.
+class ScriptedCommandRunner : public CommandRunner
+{
+public:
+    struct Call
+    {
+        QString program;
+        QStringList arguments;
+    };
+    bool start(const QString &program, const QStringList &arguments, QString *error) override;
+    QList<Call> calls;
+    QString failWith;
+};
+
+// Installs the three doubles for the life of the object and restores the
+// real seams afterwards.  The pointers stay owned by the seam registry.
+class Seams
+{
+public:
+    Seams();
+    ~Seams();
+    ScriptedMessageBoxes *messages;
+    ScriptedFileDialogs *dialogs;
+    ScriptedCommandRunner *commands;
+};
+
+// A temporary home for the program's settings: a database file and a
+// missions folder inside a fresh temporary folder, installed as the
+// program's settings for the life of the object.
+class TempSettings
+{
+public:
+    TempSettings();
+    ~TempSettings();
+    QString path(const QString &name) const { return dir.filePath(name); }
+    QTemporaryDir dir;
+};
+
+// Runs deferred deletions so unloaded windows are really gone.
+void flushDeletes();
+
+} // namespace bravik::test
