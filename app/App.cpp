@@ -1,6 +1,7 @@
 #include "App.h"
 
 #include "Platform.h"
+#include "ShellWindows.h"
 #include "Seams.h"
 #include "Settings.h"
 #include "WindowManager.h"
@@ -16,6 +17,7 @@ namespace bravik {
 
 void registerAllWindows()
 {
+    registerShellWindows();
 }
 
 CommandLine parseCommandLine(const QStringList &arguments)

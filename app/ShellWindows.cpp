@@ -1,0 +1,300 @@
+#include "ShellWindows.h"
+
+#include "ClockText.h"
+#include "Settings.h"
+#include "Submission.h"
+#include "Twips.h"
+
+#include <QComboBox>
+#include <QDateTime>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPushButton>
+#include <QScreen>
+#include <QTimer>
+
+namespace bravik {
+
+namespace {
+
+template <class W>
+W *make(QWidget *parent, const char *name)
+{
+    auto *w = new W(parent);
+    w->setObjectName(QLatin1String(name));
+    return w;
+}
+
+QPushButton *button(QWidget *parent, const char *name, const QString &caption)
+{
+    auto *b = make<QPushButton>(parent, name);
+    b->setText(caption);
+    // The focused button answers Enter, as on the crew's old desktop; no
+    // button is the default for the whole window.
+    b->setAutoDefault(true);
+    b->setDefault(false);
+    return b;
+}
+
+QComboBox *editableList(QWidget *parent, const char *name)
+{
+    auto *c = make<QComboBox>(parent, name);
+    c->setEditable(true);
+    c->setInsertPolicy(QComboBox::NoInsert);
+    return c;
+}
+
+QFont controlFont()
+{
+    QFont f(QStringLiteral("Sans Serif"));
+    f.setStyleHint(QFont::SansSerif);
+    f.setPointSizeF(9.75);
+    return f;
+}
+
+// Fixed dialog frame: no resizing, no minimise or maximise box.
+void fixedDialogFrame(QWidget *w, int clientWidth, int clientHeight)
+{
+    w->setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                      | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    w->setFixedSize(twips::size(clientWidth, clientHeight));
+}
+
+} // namespace
+
+QPixmap eelPicture()
+{
+    QPixmap pm(100, 50);
+    pm.fill(QColor(0x0b, 0x3d, 0x5c));
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    // Water.
+    p.setPen(QPen(QColor(0x3f, 0x7f, 0xa8), 1));
+    for (int y = 8; y < 50; y += 12)
+        p.drawLine(0, y, 100, y + 2);
+    // The eel: a wavy body that narrows to the tail.
+    QPainterPath body;
+    body.moveTo(88, 22);
+    body.cubicTo(70, 8, 58, 36, 42, 24);
+    body.cubicTo(28, 14, 20, 34, 6, 28);
+    body.cubicTo(20, 40, 30, 22, 42, 32);
+    body.cubicTo(58, 44, 72, 18, 88, 30);
+    body.cubicTo(96, 28, 96, 24, 88, 22);
+    p.setPen(QPen(QColor(0x1e, 0x2a, 0x10), 1.2));
+    p.setBrush(QColor(0x9a, 0xa8, 0x3a));
+    p.drawPath(body);
+    // Eye and fin line.
+    p.setBrush(Qt::black);
+    p.drawEllipse(QPointF(88, 25), 1.4, 1.4);
+    p.setPen(QPen(QColor(0xd8, 0xde, 0x8a), 1));
+    p.setBrush(Qt::NoBrush);
+    QPainterPath fin;
+    fin.moveTo(80, 22);
+    fin.cubicTo(66, 12, 58, 30, 42, 22);
+    p.drawPath(fin);
+    return pm;
+}
+
+void registerShellWindows()
+{
+    windows().registerWindow<frmWelcome>();
+    windows().registerWindow<frmLogMain>();
+    windows().registerWindow<frmQuitDialog>();
+    windows().registerWindow<frmInvalidEntry>();
+}
+
+// ---------------------------------------------------------------- splash
+
+frmWelcome::frmWelcome()
+{
+    setObjectName(QStringLiteral("frmWelcome"));
+    setWindowTitle(QStringLiteral("Automated Logbook"));
+    twips::setClientSize(this, 5280, 3525);
+
+    Label1 = make<QLabel>(this, "Label1");
+    Label1->setText(QStringLiteral("Bravik AUV Log Utility"));
+    QFont banner(QStringLiteral("Times New Roman"));
+    banner.setStyleHint(QFont::Serif);
+    banner.setPointSizeF(15.75);
+    banner.setBold(true);
+    Label1->setFont(banner);
+    Label1->setAlignment(Qt::AlignCenter);
+    twips::place(Label1, 240, 360, 4800, 600);
+
+    imgEel = make<QLabel>(this, "imgEel");
+    imgEel->setPixmap(eelPicture());
+    imgEel->setFixedSize(100, 50);
+    imgEel->move((width() - 100) / 2, (height() - 50) / 2 + twips::toPixels(240));
+
+    Timer1 = make<QTimer>(this, "Timer1");
+    Timer1->setInterval(750);
+    Timer1->setSingleShot(true);
+    connect(Timer1, &QTimer::timeout, this, &frmWelcome::onTimer);
+    Timer1->start();
+}
+
+void frmWelcome::onTimer()
+{
+    // The main window comes up in the same handler that closes the splash,
+    // so the program never stands without a window.
+    windows().show(QStringLiteral("frmLogMain"));
+    close();
+}
+
+// ---------------------------------------------------------------- main
+
+frmLogMain::frmLogMain()
+{
+    setObjectName(QStringLiteral("frmLogMain"));
+    setWindowTitle(QStringLiteral("Team Bravik Event  Log"));
+    twips::setClientSize(this, 5415, 5340);
+
+    const QFont font = controlFont();
+
+    Label1 = make<QLabel>(this, "Label1");
+    Label1->setText(QStringLiteral("Date and Time GMT"));
+    Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    twips::place(Label1, 360, 600, 1695, 240);
+
+    txtTime = make<QLineEdit>(this, "txtTime");
+    txtTime->setFont(font);
+    twips::place(txtTime, 360, 840, 2295, 360);
+
+    lblSubmittedby = make<QLabel>(this, "lblSubmittedby");
+    lblSubmittedby->setText(QStringLiteral("Submitted By"));
+    lblSubmittedby->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    twips::place(lblSubmittedby, 360, 1440, 1215, 240);
+
+    cmbSubmittedBy = editableList(this, "cmbSubmittedBy");
+    cmbSubmittedBy->setFont(font);
+    cmbSubmittedBy->addItems(settings().crewRoster);
+    cmbSubmittedBy->setCurrentIndex(-1);
+    cmbSubmittedBy->setEditText(QString());
+    twips::place(cmbSubmittedBy, 360, 1680, 2295, 360);
+
+    cmbEventType = editableList(this, "cmbEventType");
+    cmbEventType->setFont(font);
+    cmbEventType->addItems(QStringList{QStringLiteral("Vehicle Maintenance"), QStringLiteral("Vehicle Predive"),
+                                       QStringLiteral("Run Mission"), QStringLiteral("Weather Observation"),
+                                       QStringLiteral("Battery Charge"), QStringLiteral("Build Mission"),
+                                       QStringLiteral("Task List"), QStringLiteral("Purchases"),
+                                       QStringLiteral("Miscellaneous")});
+    cmbEventType->setCurrentIndex(-1);
+    cmbEventType->setEditText(QStringLiteral("Log Entry Category"));
+    twips::place(cmbEventType, 360, 2400, 2295, 360);
+
+    cmdSubmitEntry = button(this, "cmdSubmitEntry", QStringLiteral("Submit Log Entry"));
+    cmdSubmitEntry->setFont(font);
+    twips::place(cmdSubmitEntry, 360, 3120, 1815, 495);
+    connect(cmdSubmitEntry, &QPushButton::clicked, this, &frmLogMain::submit);
+
+    cmdQuit = button(this, "cmdQuit", QStringLiteral("Exit Log"));
+    cmdQuit->setFont(font);
+    twips::place(cmdQuit, 360, 3840, 1815, 495);
+    connect(cmdQuit, &QPushButton::clicked, this, &frmLogMain::exitLog);
+
+    Image1 = make<QLabel>(this, "Image1");
+    Image1->setPixmap(eelPicture());
+    Image1->setScaledContents(true);
+    twips::place(Image1, 3360, 3120, 1500, 750);
+
+    Timer2 = make<QTimer>(this, "Timer2");
+    Timer2->setInterval(1000);
+    connect(Timer2, &QTimer::timeout, this, &frmLogMain::tick);
+    Timer2->start();
+
+    setTabOrder(cmdQuit, cmbEventType);
+    setTabOrder(cmbEventType, cmdSubmitEntry);
+    setTabOrder(cmdSubmitEntry, txtTime);
+    setTabOrder(txtTime, cmbSubmittedBy);
+    cmdQuit->setFocus();
+}
+
+void frmLogMain::showEvent(QShowEvent *event)
+{
+    ManagedWindow::showEvent(event);
+    if (m_centred)
+        return;
+    m_centred = true;
+    if (const QScreen *screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen()) {
+        QRect frame = frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
+    cmdQuit->setFocus();
+}
+
+void frmLogMain::tick()
+{
+    txtTime->setText(clockText(QDateTime::currentDateTime(), QLocale::system()));
+}
+
+void frmLogMain::submit()
+{
+    submitLogEntry(cmbEventType->currentText(), txtTime->text(), cmbSubmittedBy->currentText());
+}
+
+void frmLogMain::exitLog()
+{
+    // The question comes up as the main window goes, so the program is
+    // never left without a window in between.
+    windows().show(QStringLiteral("frmQuitDialog"));
+    close();
+}
+
+// ---------------------------------------------------------------- exit question
+
+frmQuitDialog::frmQuitDialog()
+{
+    setObjectName(QStringLiteral("frmQuitDialog"));
+    setWindowTitle(QStringLiteral("Quit vehicle log?"));
+    fixedDialogFrame(this, 4530, 2070);
+    move(twips::toPixels(2760), twips::toPixels(3750));
+
+    lblQuestion = make<QLabel>(this, "lblQuestion");
+    lblQuestion->setText(QStringLiteral("Do you really want to exit?"));
+    lblQuestion->setFont(controlFont());
+    lblQuestion->move(twips::toPixels(960), twips::toPixels(360));
+    lblQuestion->adjustSize();
+
+    cmdYes = button(this, "cmdYes", QStringLiteral("Yes"));
+    twips::place(cmdYes, 600, 1080, 1215, 375);
+    cmdNo = button(this, "cmdNo", QStringLiteral("No"));
+    twips::place(cmdNo, 2760, 1080, 1215, 375);
+    setTabOrder(cmdYes, cmdNo);
+    cmdYes->setFocus();
+
+    connect(cmdYes, &QPushButton::clicked, this, &QWidget::close);
+    connect(cmdNo, &QPushButton::clicked, this, [this] {
+        windows().show(QStringLiteral("frmLogMain"));
+        close();
+    });
+}
+
+// ---------------------------------------------------------------- notice
+
+frmInvalidEntry::frmInvalidEntry()
+{
+    setObjectName(QStringLiteral("frmInvalidEntry"));
+    setWindowTitle(QStringLiteral("Invalid log entry type"));
+    fixedDialogFrame(this, 4080, 2730);
+    move(twips::toPixels(2760), twips::toPixels(3750));
+
+    Label1 = make<QLabel>(this, "Label1");
+    Label1->setText(QStringLiteral("Invalid log entry type"));
+    Label1->move(twips::toPixels(960), twips::toPixels(480));
+    Label1->adjustSize();
+
+    OKButton = button(this, "OKButton", QStringLiteral("OK"));
+    twips::place(OKButton, 1200, 1200, 1215, 375);
+    OKButton->setFocus();
+    connect(OKButton, &QPushButton::clicked, this, [this] {
+        windows().show(QStringLiteral("frmLogMain"));
+        close();
+    });
+}
+
+} // namespace bravik
