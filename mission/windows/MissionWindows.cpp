@@ -1,0 +1,9 @@
+#include "MissionWindows.h"
+
+namespace bravik::mission {
+
+void registerWindows()
+{
+}
+
+} // namespace bravik::mission
