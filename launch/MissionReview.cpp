@@ -1,0 +1,71 @@
+#include "MissionReview.h"
+
+#include "Launch.h"
+#include "Seams.h"
+#include "WindowManager.h"
+#include "frmAbortMission.h"
+#include "frmMissionDisplay.h"
+
+namespace bravik::launch {
+
+namespace {
+
+struct Chosen
+{
+    QString path;
+    std::optional<MissionText> prepared;
+};
+
+Chosen &chosen()
+{
+    static Chosen c;
+    return c;
+}
+
+} // namespace
+
+void setChosenMission(const QString &path)
+{
+    chosen().path = path;
+    chosen().prepared.reset();
+}
+
+QString chosenMission()
+{
+    return chosen().path;
+}
+
+std::optional<MissionText> takePreparedText(const QString &path)
+{
+    std::optional<MissionText> out;
+    if (chosen().prepared && chosen().path == path)
+        out.swap(chosen().prepared);
+    chosen().prepared.reset();
+    return out;
+}
+
+bool reviewMission(const QString &path, QWidget *parent)
+{
+    setChosenMission(path);
+    if (windows().existing<frmMissionDisplay>()) {
+        windows().show<frmMissionDisplay>();
+        return true;
+    }
+    MissionText text = readMissionForReview(path);
+    if (!text.ok()) {
+        inform(parent, text.message);
+        return false;
+    }
+    chosen().prepared = std::move(text);
+    const bool shown = windows().show<frmMissionDisplay>() != nullptr;
+    chosen().prepared.reset();
+    return shown;
+}
+
+void registerWindows()
+{
+    windows().registerWindow<frmMissionDisplay>();
+    windows().registerWindow<frmAbortMission>();
+}
+
+} // namespace bravik::launch
