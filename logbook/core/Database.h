@@ -1,6 +1,9 @@
 #pragma once
 
+#include "Dialect.h"
+
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QString>
 #include <memory>
 
@@ -29,6 +32,15 @@ public:
 
     QSqlDatabase connection() const;
     const DatabaseLocation &location() const;
+    const Dialect &dialect() const;
+
+    // The version of the tables this program creates; a logbook at an
+    // older version is upgraded in place when opened.
+    static int schemaVersion();
+
+    // The engine's own words for a failure (Qt's wording when the engine
+    // gave none).
+    static QString errorText(const QSqlError &error);
 
 private:
     Database();

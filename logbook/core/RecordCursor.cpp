@@ -1,1 +1,418 @@
 #include "RecordCursor.h"
+
+#include "Database.h"
+#include "Dialect.h"
+
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QtGlobal>
+#include <optional>
+
+namespace bravik::logbook {
+
+namespace {
+
+// One prepared single-row read, kept prepared between moves but reset
+// after each so no read statement stays open.
+struct RowQuery
+{
+    QString sql;
+    std::optional<QSqlQuery> query;
+};
+
+} // namespace
+
+struct RecordCursor::Private
+{
+    enum class State { NoRow, Stored, New };
+
+    Database &database;
+    TableDef def;
+    State state = State::NoRow;
+    qint64 key = -1;
+    QHash<QString, QVariant> values;
+    QSet<QString> changed;
+    QString lastError;
+
+    RowQuery first, last, next, previous;
+
+    Private(Database &db, const QString &table)
+        : database(db)
+    {
+        // A table the program does not know has no fields; its first
+        // query reports the engine's message.
+        const TableDef *known = findTable(table);
+        def = known ? *known : TableDef{table, {}, {}, true};
+        QStringList columns{Dialect::quote(keyColumn())};
+        for (const QString &field : def.fields)
+            columns << Dialect::quote(field);
+        const QString select = QStringLiteral("SELECT %1 FROM %2 ")
+                                   .arg(columns.join(QStringLiteral(", ")), Dialect::quote(def.name));
+        const QString key = Dialect::quote(keyColumn());
+        first.sql = select + QStringLiteral("ORDER BY %1 LIMIT 1").arg(key);
+        last.sql = select + QStringLiteral("ORDER BY %1 DESC LIMIT 1").arg(key);
+        next.sql = select + QStringLiteral("WHERE %1 > ? ORDER BY %1 LIMIT 1").arg(key);
+        previous.sql = select + QStringLiteral("WHERE %1 < ? ORDER BY %1 DESC LIMIT 1").arg(key);
+        clearValues();
+    }
+
+    QVariant emptyValue(const QString &field) const
+    {
+        return def.isBoolean(field) ? QVariant(false) : QVariant(QString());
+    }
+
+    QVariant normalised(const QString &field, const QVariant &v) const
+    {
+        if (def.isBoolean(field))
+            return QVariant(v.toBool());
+        // An emptied text is stored as an empty text, not as a missing one.
+        const QString text = v.toString();
+        return QVariant(text.isNull() ? QString::fromLatin1("") : text);
+    }
+
+    void clearValues()
+    {
+        values.clear();
+        for (const QString &field : def.fields)
+            values.insert(field, emptyValue(field));
+        changed.clear();
+    }
+
+    // Runs one single-row read.  Returns false on an engine failure; else
+    // *found tells whether a row came back, and the row is current.
+    bool fetch(RowQuery &rq, const QVariant &bound, bool *found)
+    {
+        *found = false;
+        if (!rq.query) {
+            QSqlQuery q(database.connection());
+            q.setForwardOnly(true);
+            if (!q.prepare(rq.sql)) {
+                lastError = Database::errorText(q.lastError());
+                return false;
+            }
+            rq.query = std::move(q);
+        }
+        QSqlQuery &q = *rq.query;
+        if (bound.isValid())
+            q.bindValue(0, bound);
+        if (!q.exec()) {
+            lastError = Database::errorText(q.lastError());
+            q.finish();
+            return false;
+        }
+        if (q.next()) {
+            *found = true;
+            state = State::Stored;
+            key = q.value(0).toLongLong();
+            changed.clear();
+            for (int i = 0; i < def.fields.size(); ++i)
+                values.insert(def.fields.at(i), normalised(def.fields.at(i), q.value(i + 1)));
+        } else if (q.lastError().isValid()) {
+            lastError = Database::errorText(q.lastError());
+            q.finish();
+            return false;
+        }
+        q.finish();
+        return true;
+    }
+
+    bool exec(QSqlQuery &q, const QString &sql)
+    {
+        if (!q.exec(sql)) {
+            lastError = Database::errorText(q.lastError());
+            return false;
+        }
+        return true;
+    }
+
+    // Appends a row with the given fields; *newKey gets its key.
+    bool insert(const QStringList &fields, qint64 *newKey)
+    {
+        QSqlQuery q(database.connection());
+        const Dialect &dialect = database.dialect();
+        QStringList names, marks;
+        for (const QString &field : fields) {
+            names << Dialect::quote(field);
+            marks << QStringLiteral("?");
+        }
+        QString sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                          .arg(Dialect::quote(def.name), names.join(QStringLiteral(", ")),
+                               marks.join(QStringLiteral(", ")));
+        if (dialect.insertReturnsKey)
+            sql += QStringLiteral(" RETURNING ") + Dialect::quote(keyColumn());
+        if (!q.prepare(sql)) {
+            lastError = Database::errorText(q.lastError());
+            return false;
+        }
+        for (int i = 0; i < fields.size(); ++i)
+            q.bindValue(i, values.value(fields.at(i)));
+        if (!q.exec()) {
+            lastError = Database::errorText(q.lastError());
+            return false;
+        }
+        if (dialect.insertReturnsKey) {
+            if (!q.next()) {
+                lastError = Database::errorText(q.lastError());
+                return false;
+            }
+            *newKey = q.value(0).toLongLong();
+        } else {
+            *newKey = q.lastInsertId().toLongLong();
+        }
+        q.finish();
+        return true;
+    }
+
+    // Writes the changed fields of the current row in one transaction.
+    // The row counts as stored only once the commit has returned.
+    bool write()
+    {
+        if (changed.isEmpty() || state == State::NoRow)
+            return true;
+
+        QSqlQuery tx(database.connection());
+        if (!exec(tx, database.dialect().beginWrite))
+            return false;
+        auto rollback = [&]() {
+            QSqlQuery(database.connection()).exec(QStringLiteral("ROLLBACK"));
+            return false;
+        };
+
+        // Changed fields in the table's order, so the SQL is stable.
+        QStringList fields;
+        for (const QString &field : def.fields) {
+            if (changed.contains(field))
+                fields << field;
+        }
+
+        qint64 storedKey = key;
+        bool deletedElsewhere = false;
+        if (state == State::New) {
+            if (!insert(fields, &storedKey))
+                return rollback();
+        } else {
+            QStringList sets;
+            for (const QString &field : fields)
+                sets << Dialect::quote(field) + QStringLiteral(" = ?");
+            QSqlQuery q(database.connection());
+            const QString sql = QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?")
+                                    .arg(Dialect::quote(def.name), sets.join(QStringLiteral(", ")),
+                                         Dialect::quote(keyColumn()));
+            if (!q.prepare(sql)) {
+                lastError = Database::errorText(q.lastError());
+                return rollback();
+            }
+            int i = 0;
+            for (const QString &field : fields)
+                q.bindValue(i++, values.value(field));
+            q.bindValue(i, key);
+            if (!q.exec()) {
+                lastError = Database::errorText(q.lastError());
+                return rollback();
+            }
+            if (q.numRowsAffected() == 0) {
+                // Someone else deleted the row while it was shown here.
+                // Keep everything the user saw and typed as a new row.
+                deletedElsewhere = true;
+                QStringList keep;
+                for (const QString &field : def.fields) {
+                    const QVariant v = values.value(field);
+                    if (changed.contains(field) || (def.isBoolean(field) ? v.toBool() : !v.toString().isEmpty()))
+                        keep << field;
+                }
+                if (!insert(keep, &storedKey))
+                    return rollback();
+            }
+        }
+        if (!exec(tx, QStringLiteral("COMMIT")))
+            return rollback();
+
+        state = State::Stored;
+        key = storedKey;
+        changed.clear();
+        if (deletedElsewhere) {
+            lastError = QStringLiteral(
+                "This entry was deleted by someone else before your changes were stored. "
+                "Everything shown in it has been stored again as a new entry.");
+            return false;
+        }
+        return true;
+    }
+};
+
+RecordCursor::RecordCursor(Database &database, const QString &table, QObject *parent)
+    : QObject(parent)
+    , d(std::make_unique<Private>(database, table))
+{
+}
+
+RecordCursor::~RecordCursor() = default;
+
+const TableDef &RecordCursor::table() const
+{
+    return d->def;
+}
+
+bool RecordCursor::open()
+{
+    d->state = Private::State::NoRow;
+    d->key = -1;
+    d->clearValues();
+    bool found = false;
+    if (!d->fetch(d->first, QVariant(), &found)) {
+        Q_EMIT failed(d->lastError);
+        return false;
+    }
+    Q_EMIT rowShown();
+    return true;
+}
+
+bool RecordCursor::hasRow() const
+{
+    return d->state != Private::State::NoRow;
+}
+
+bool RecordCursor::isNewRow() const
+{
+    return d->state == Private::State::New;
+}
+
+bool RecordCursor::isChanged() const
+{
+    return !d->changed.isEmpty();
+}
+
+qint64 RecordCursor::currentKey() const
+{
+    return d->state == Private::State::Stored ? d->key : -1;
+}
+
+QVariant RecordCursor::value(const QString &field) const
+{
+    return d->values.value(field);
+}
+
+void RecordCursor::setValue(const QString &field, const QVariant &value)
+{
+    if (!d->def.fields.contains(field)) {
+        qWarning("RecordCursor: table %s has no field %s", qPrintable(d->def.name), qPrintable(field));
+        return;
+    }
+    if (d->state == Private::State::NoRow) {
+        d->clearValues();
+        d->state = Private::State::New;
+        d->key = -1;
+    }
+    d->values.insert(field, d->normalised(field, value));
+    d->changed.insert(field);
+}
+
+bool RecordCursor::save()
+{
+    if (!d->write()) {
+        Q_EMIT failed(d->lastError);
+        return false;
+    }
+    return true;
+}
+
+bool RecordCursor::beginNew()
+{
+    if (!save())
+        return false;
+    d->clearValues();
+    d->state = Private::State::New;
+    d->key = -1;
+    Q_EMIT rowShown();
+    return true;
+}
+
+bool RecordCursor::moveFirst()
+{
+    if (!save())
+        return false;
+    bool found = false;
+    if (!d->fetch(d->first, QVariant(), &found)) {
+        Q_EMIT failed(d->lastError);
+        return false;
+    }
+    if (!found) {
+        // The table is empty: an untouched new row is dropped.
+        d->state = Private::State::NoRow;
+        d->key = -1;
+        d->clearValues();
+    }
+    Q_EMIT rowShown();
+    return true;
+}
+
+bool RecordCursor::moveLast()
+{
+    if (!save())
+        return false;
+    bool found = false;
+    if (!d->fetch(d->last, QVariant(), &found)) {
+        Q_EMIT failed(d->lastError);
+        return false;
+    }
+    if (!found) {
+        d->state = Private::State::NoRow;
+        d->key = -1;
+        d->clearValues();
+    }
+    Q_EMIT rowShown();
+    return true;
+}
+
+bool RecordCursor::movePrevious()
+{
+    if (!save())
+        return false;
+    bool found = false;
+    bool ok = false;
+    switch (d->state) {
+    case Private::State::NoRow:
+        return true;
+    case Private::State::New:
+        // A new row sits after the last one.
+        ok = d->fetch(d->last, QVariant(), &found);
+        break;
+    case Private::State::Stored:
+        ok = d->fetch(d->previous, d->key, &found);
+        break;
+    }
+    if (!ok) {
+        Q_EMIT failed(d->lastError);
+        return false;
+    }
+    if (found)
+        Q_EMIT rowShown();
+    return true;   // not found: on the first row (or an empty table), stay
+}
+
+bool RecordCursor::moveNext()
+{
+    if (!save())
+        return false;
+    if (d->state != Private::State::Stored)
+        return true;   // an untouched new row, or no row: nothing after it
+    bool found = false;
+    if (!d->fetch(d->next, d->key, &found)) {
+        Q_EMIT failed(d->lastError);
+        return false;
+    }
+    if (found) {
+        Q_EMIT rowShown();
+        return true;
+    }
+    if (!d->def.nextPastLastBeginsNew)
+        return true;   // on the last row of a table that does not grow this way: stay
+    return beginNew();
+}
+
+QString RecordCursor::lastError() const
+{
+    return d->lastError;
+}
+
+} // namespace bravik::logbook

@@ -24,7 +24,10 @@ class Database;
 //
 // When the engine refuses something, the cursor emits failed() with the
 // engine's own message and stays where it was, with the changed values
-// kept, so nothing typed is lost.
+// kept, so nothing typed is lost.  A stored row that someone else deleted
+// while it was shown here is stored again as a new row when it is left:
+// failed() says so, the move does not happen, and the cursor is on the
+// row just stored.
 class RecordCursor : public QObject
 {
     Q_OBJECT

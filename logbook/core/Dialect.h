@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace bravik::logbook {
+
+// Everything that differs between the database engines the logbook runs
+// on, in one place.  The rest of the layer writes plain SQL with quoted
+// identifiers and bound parameters and asks this struct for the few
+// engine-specific pieces.
+struct Dialect
+{
+    QString driver;                 // Qt driver name: "QSQLITE", "QPSQL"
+    bool fileBased = false;         // the location is a file path
+    QString connectOptions;         // QSqlDatabase::setConnectOptions
+    QStringList sessionStatements;  // run once right after connecting
+
+    QString keyColumnType;          // the hidden auto-increment key
+    QString textType;               // every text field
+    QString booleanType;            // check-box fields
+    QString booleanDefault;         // value of a check box nobody touched
+
+    QString beginWrite;             // starts a transaction that writes
+    bool insertReturnsKey = false;  // INSERT ... RETURNING key, else lastInsertId()
+
+    // The schema version: read with one query giving one integer (or no
+    // row); prepareVersion runs first inside the upgrade transaction (it
+    // may create the version's home and must make concurrent upgrades
+    // wait for each other).
+    QStringList prepareVersion;
+    QString readVersion;
+    QStringList writeVersion;       // %1 is the new version number
+
+    // The dialect of a Qt driver, or nullptr when the logbook cannot use it.
+    static const Dialect *forDriver(const QString &driver);
+
+    // "name" with embedded quotes doubled: a table or field name as SQL.
+    static QString quote(const QString &identifier);
+};
+
+} // namespace bravik::logbook
