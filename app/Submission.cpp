@@ -1,16 +1,87 @@
 #include "Submission.h"
 
+#include "RecordBinder.h"
+#include "RecordWindow.h"
 #include "WindowManager.h"
+
+#include <QLineEdit>
 
 namespace bravik {
 
+namespace {
+
+struct Category
+{
+    const char *text;
+    const char *window;
+};
+
+// In the order the categories are tried.
+constexpr Category kRecordCategories[] = {
+    {"Vehicle Maintenance", "frmMaintenance"},
+    {"Weather Observation", "frmWeatherObservation"},
+    {"Run Mission", "frmMission"},
+    {"Vehicle Predive", "frmPredive"},
+    {"Battery Charge", "frmBatteryCharge"},
+    {"Task List", "frmTaskList"},
+    {"Purchases", "frmPurchases"},
+    {"Miscellaneous", "frmMisc"},
+};
+
+logbook::RecordWindow *recordWindow(const QString &name)
+{
+    return qobject_cast<logbook::RecordWindow *>(windows().window(name));
+}
+
+void stamp(logbook::RecordWindow *w, const char *box, const QString &text)
+{
+    auto *edit = w->findChild<QLineEdit *>(QString::fromLatin1(box));
+    if (!edit)
+        return;
+    edit->setText(text);
+    // The stamp counts as an edit even when the text equals the cleared
+    // box (an empty clock or submitter), so the entry is always made.
+    w->binder()->touch(edit);
+}
+
+void openNewEntry(const QString &name, const QString &clockText, const QString &submitter)
+{
+    // A window left without its table (the logbook could not be opened
+    // when it was made) is made afresh, which tries the logbook again.
+    if (auto *old = qobject_cast<logbook::RecordWindow *>(windows().existing(name)); old && !old->isOpen())
+        windows().unload(name);
+
+    logbook::RecordWindow *w = recordWindow(name);
+    if (!w)
+        return;
+    if (!w->isOpen()) {
+        // The engine's message has been shown; nothing could be kept.
+        windows().unload(name);
+        return;
+    }
+    // When the row being left cannot be stored the window keeps it, and
+    // no new row begins over it.
+    if (w->moveLast() && w->beginNewRow()) {
+        stamp(w, "txtTime", clockText);
+        stamp(w, "txtSubmittedBy", submitter);
+    }
+    windows().show(name);
+}
+
+} // namespace
+
 void submitLogEntry(const QString &category, const QString &clockText, const QString &submitter)
 {
-    Q_UNUSED(clockText);
-    Q_UNUSED(submitter);
+    for (const Category &c : kRecordCategories) {
+        if (category == QLatin1String(c.text)) {
+            openNewEntry(QString::fromLatin1(c.window), clockText, submitter);
+            return;
+        }
+    }
     if (category == QLatin1String("Build Mission")) {
-        if (windows().isRegistered(QStringLiteral("frmSelectTemplate")))
-            windows().show(QStringLiteral("frmSelectTemplate"));
+        const QString chooser = QStringLiteral("frmSelectTemplate");
+        if (windows().isRegistered(chooser))
+            windows().show(chooser);
         return;
     }
     windows().show(QStringLiteral("frmInvalidEntry"));

@@ -1,0 +1,85 @@
+#pragma once
+
+// The three record windows used around a dive: the predive checklist, the
+// weather observation log and the mission log.
+
+#include "RecordWindow.h"
+
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+
+class frmPredive : public bravik::logbook::RecordWindow
+{
+    Q_OBJECT
+public:
+    explicit frmPredive(QWidget *parent = nullptr);
+
+    QLineEdit *txtTime, *txtSubmittedBy, *txtCruise, *txtShip;
+    QComboBox *cmbVehicleConfiguration;
+    QCheckBox *chkUSBLOn, *checkEmOn;
+    QLineEdit *txtMainVac, *txtBat1V, *txtBat2V, *txtBat3V, *USBLBatV;
+    QComboBox *cmbUSBLTXRX, *cmbRDFFreq;
+    QLineEdit *txtTailconeComp;
+    QCheckBox *chkTimeSync, *chkConfig, *chkMissionScripts, *chkThruster, *chkElevator, *chkRudder,
+        *chkAHRS, *chkGPS, *chkPressureSensor, *chkDVL;
+    QComboBox *cmbLaunchCoordinator, *cmbOperator, *cmbPayload;
+    QCheckBox *chkPayload;
+};
+
+class frmWeatherObservation : public bravik::logbook::RecordWindow
+{
+    Q_OBJECT
+public:
+    explicit frmWeatherObservation(QWidget *parent = nullptr);
+
+    QComboBox *cmbNS, *cmbEW;
+    QLineEdit *txtWindSpeed, *txtWindDirection, *txtSwellHeight, *txtSwellPeriod, *txtSwellDirection;
+    QPlainTextEdit *txtNotes;
+    QLineEdit *txtTime;
+    QPushButton *cmdGetFix;
+    QComboBox *cmbSkyDescription;
+    QLineEdit *txtSubmittedBy, *txtLatitudeInt, *txtLatitudeMinutes, *txtLongitudeInt, *txtLongitudeMinutes;
+    QLineEdit *txtLatitude, *txtLongitude;   // hidden
+
+public Q_SLOTS:
+    // "Get GPS Data": the GPS feed fills the six position boxes here.
+    virtual void onGetFix() {}
+};
+
+class frmMission : public bravik::logbook::RecordWindow
+{
+    Q_OBJECT
+public:
+    explicit frmMission(QWidget *parent = nullptr);
+
+    // The mission file chosen last with "Select Mission"; empty until then.
+    QString selectedMissionFile() const { return m_selectedMissionFile; }
+
+    QLineEdit *txtTime, *txtSubmittedBy, *txtLatitudeInt, *txtLatitudeMinutes;
+    QComboBox *cmbNS;
+    QLineEdit *txtLongitudeInt, *txtLongitudeMinutes;
+    QComboBox *cmbEW;
+    QLineEdit *txtDataDirectory;
+    QComboBox *cmbMissionType;
+    QLineEdit *txtMissionScript, *txtETA, *txtMaxDepth, *txtWaterDepth;
+    QPlainTextEdit *Text1;
+    QCheckBox *chkSuccess;
+    QComboBox *cmbFailureMode;
+    QPushButton *cmdGetFix, *cmdRunMission, *cmdBuildMission;
+    QLineEdit *txtLatitude, *txtLongitude;   // hidden
+
+public Q_SLOTS:
+    // "Get GPS Data": the GPS feed fills the six position boxes here.
+    virtual void onGetFix() {}
+    // "Select Mission": asks for a mission file, writes its path into the
+    // row and opens the review window.
+    virtual void onSelectMission();
+    // "Create Mission Plan": opens the template chooser.
+    virtual void onBuildMission();
+
+protected:
+    QString m_selectedMissionFile;
+};
