@@ -1,0 +1,85 @@
+#include "GpsLink.h"
+
+#include "Seams.h"
+#include "Settings.h"
+#include "Twips.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QWidget>
+
+namespace bravik {
+
+namespace {
+
+// Sets a control's text the way typing would, so anything that follows the
+// control's edits (the window's row binding) sees the change.
+void fill(QWidget *window, const char *name, const QString &text)
+{
+    const QString objectName = QString::fromLatin1(name);
+    if (auto *edit = window->findChild<QLineEdit *>(objectName)) {
+        if (edit->text() != text) {
+            edit->setText(text);
+            emit edit->textEdited(text);
+        }
+        return;
+    }
+    if (auto *combo = window->findChild<QComboBox *>(objectName)) {
+        if (combo->currentText() != text) {
+            combo->setEditText(text);
+            if (QLineEdit *line = combo->lineEdit())
+                emit line->textEdited(text);
+        }
+        return;
+    }
+    qWarning("GPS fix: the window has no control %s", name);
+}
+
+} // namespace
+
+QString GpsLink::noFixMessage()
+{
+    return QStringLiteral("GPS string not available, enter position manually.");
+}
+
+GpsLink::GpsLink(QWidget *window, AfterFix after)
+    : QObject(window)
+    , m_window(window)
+    , m_after(after)
+    , m_feed(new gps::GpsFeed(this))
+    , m_label(new QLabel(window))
+{
+    m_label->setObjectName(QStringLiteral("lblGpsStatus"));
+    m_label->setText(m_feed->status());
+    connect(m_feed, &gps::GpsFeed::statusChanged, m_label, &QLabel::setText);
+    m_feed->open(settings().gpsHost, settings().gpsPort);
+}
+
+void GpsLink::placeStatus(int left, int top, int width, int height)
+{
+    twips::place(m_label, left, top, width, height);
+}
+
+bool GpsLink::getFix()
+{
+    const auto fix = m_feed->takeFix(m_after);
+    if (!fix) {
+        inform(m_window, noFixMessage());
+        return false;
+    }
+    fill(m_window, "txtLatitudeInt", fix->latitudeInt);
+    fill(m_window, "txtLatitudeMinutes", fix->latitudeMinutes);
+    fill(m_window, "cmbNS", fix->ns);
+    fill(m_window, "txtLongitudeInt", fix->longitudeInt);
+    fill(m_window, "txtLongitudeMinutes", fix->longitudeMinutes);
+    fill(m_window, "cmbEW", fix->ew);
+    return true;
+}
+
+void GpsLink::close()
+{
+    m_feed->close();
+}
+
+} // namespace bravik
