@@ -59,6 +59,57 @@ QStringList columnsOf(const QSqlDatabase &db, const QString &table)
     return names;
 }
 
+bool createTable(QSqlDatabase &db, const Dialect &dialect, const TableDef &table,
+                 const QStringList &extraColumns, QString *error)
+{
+    QStringList columns{Dialect::quote(keyColumn()) + QLatin1Char(' ') + dialect.keyColumnType};
+    for (const QString &field : table.fields)
+        columns << columnDefinition(dialect, table, field);
+    columns << extraColumns;
+    const QString sql = QStringLiteral("CREATE TABLE %1 (%2)")
+                            .arg(Dialect::quote(table.name), columns.join(QStringLiteral(", ")));
+    return run(db, sql, error);
+}
+
+// A table from before the hidden key (an imported logbook) is rebuilt
+// around it: every row and every field, the table's own extra fields
+// included, copied in the order the rows were stored.
+bool addKey(QSqlDatabase &db, const Dialect &dialect, const TableDef &table, QString *error)
+{
+    const QString old = table.name + QStringLiteral(" before key");
+    const QSqlRecord record = db.record(table.name);
+    QStringList copied, extras;
+    for (int i = 0; i < record.count(); ++i) {
+        const QSqlField field = record.field(i);
+        copied << Dialect::quote(field.name());
+        if (containsName(table.fields, field.name()))
+            continue;
+        QString type = dialect.textType;
+        switch (field.metaType().id()) {
+        case QMetaType::Int: case QMetaType::LongLong: case QMetaType::UInt: case QMetaType::ULongLong:
+            type = dialect.integerType; break;
+        case QMetaType::Double:
+            type = dialect.realType; break;
+        case QMetaType::Bool:
+            type = dialect.booleanType; break;
+        case QMetaType::QByteArray:
+            type = dialect.blobType; break;
+        default:
+            break;
+        }
+        extras << Dialect::quote(field.name()) + QLatin1Char(' ') + type;
+    }
+    const QString columns = copied.join(QStringLiteral(", "));
+    QString copy = QStringLiteral("INSERT INTO %1 (%2) SELECT %2 FROM %3")
+                       .arg(Dialect::quote(table.name), columns, Dialect::quote(old));
+    if (!dialect.storageOrder.isEmpty())
+        copy += QStringLiteral(" ORDER BY ") + dialect.storageOrder;
+    return run(db, QStringLiteral("ALTER TABLE %1 RENAME TO %2").arg(Dialect::quote(table.name), Dialect::quote(old)), error)
+           && createTable(db, dialect, table, extras, error)
+           && run(db, copy, error)
+           && run(db, QStringLiteral("DROP TABLE %1").arg(Dialect::quote(old)), error);
+}
+
 // Creates the missing tables and adds the missing fields; nothing that is
 // there already is touched.  Runs inside the caller's transaction.
 bool createMissing(QSqlDatabase &db, const Dialect &dialect, QString *error)
@@ -66,12 +117,12 @@ bool createMissing(QSqlDatabase &db, const Dialect &dialect, QString *error)
     const QStringList existing = db.tables(QSql::Tables);
     for (const TableDef &table : schema()) {
         if (!containsName(existing, table.name)) {
-            QStringList columns{Dialect::quote(keyColumn()) + QLatin1Char(' ') + dialect.keyColumnType};
-            for (const QString &field : table.fields)
-                columns << columnDefinition(dialect, table, field);
-            const QString sql = QStringLiteral("CREATE TABLE %1 (%2)")
-                                    .arg(Dialect::quote(table.name), columns.join(QStringLiteral(", ")));
-            if (!run(db, sql, error))
+            if (!createTable(db, dialect, table, {}, error))
+                return false;
+            continue;
+        }
+        if (!containsName(columnsOf(db, table.name), keyColumn())) {
+            if (!addKey(db, dialect, table, error))
                 return false;
             continue;
         }

@@ -20,6 +20,10 @@ Dialect sqlite()
     d.textType = QStringLiteral("TEXT");
     d.booleanType = QStringLiteral("BOOLEAN");
     d.booleanDefault = QStringLiteral("FALSE");
+    d.integerType = QStringLiteral("INTEGER");
+    d.realType = QStringLiteral("REAL");
+    d.blobType = QStringLiteral("BLOB");
+    d.storageOrder = QStringLiteral("rowid");
     // A plain BEGIN takes the write lock only at the first write and can
     // then fail with "database is locked" whatever the busy timeout.
     d.beginWrite = QStringLiteral("BEGIN IMMEDIATE");
@@ -38,6 +42,9 @@ Dialect postgres()
     d.textType = QStringLiteral("TEXT");
     d.booleanType = QStringLiteral("BOOLEAN");
     d.booleanDefault = QStringLiteral("FALSE");
+    d.integerType = QStringLiteral("BIGINT");
+    d.realType = QStringLiteral("DOUBLE PRECISION");
+    d.blobType = QStringLiteral("BYTEA");
     d.beginWrite = QStringLiteral("BEGIN");
     d.insertReturnsKey = true;
     d.prepareVersion = {

@@ -20,6 +20,10 @@ struct Dialect
     QString textType;               // every text field
     QString booleanType;            // check-box fields
     QString booleanDefault;         // value of a check box nobody touched
+    QString integerType;            // for copying a table's own extra fields
+    QString realType;
+    QString blobType;
+    QString storageOrder;           // orders a key-less table's rows as stored
 
     QString beginWrite;             // starts a transaction that writes
     bool insertReturnsKey = false;  // INSERT ... RETURNING key, else lastInsertId()

@@ -112,6 +112,27 @@ private Q_SLOTS:
         QCOMPARE(file.sql(QStringLiteral("SELECT \"SkyDescription\" FROM \"WeatherObservation\"")).toString(), QStringLiteral("Clear"));
     }
 
+    void rebuildsKeylessTableAroundKey()
+    {
+        LogbookFile file;
+        QDir().mkpath(QFileInfo(file.path).absolutePath());
+        file.sql(QStringLiteral("CREATE TABLE \"TaskList\" (\"ID\" INTEGER, \"Note\" TEXT, \"Date/Time\" TEXT, \"Cost\" REAL)"));
+        for (const char *note : {"c", "a", "b"})
+            file.sql(QStringLiteral("INSERT INTO \"TaskList\" (\"ID\", \"Note\", \"Cost\") VALUES (7, ?, 2.5)"), {QString::fromLatin1(note)});
+
+        auto db = file.open();
+        QVERIFY(db);
+        QCOMPARE(file.sql(QStringLiteral("SELECT group_concat(\"Note\" || \"ID\" || \"Cost\", ' ') FROM \"TaskList\"")).toString(),
+                 QStringLiteral("c72.5 a72.5 b72.5"));
+        RecordCursor cursor(*db, QStringLiteral("TaskList"));
+        QVERIFY(cursor.open());
+        QStringList seen;
+        for (int i = 0; i < 3; ++i, cursor.moveNext())
+            seen << cursor.value(QStringLiteral("Note")).toString();
+        QCOMPARE(seen, (QStringList{"c", "a", "b"}));   // the order they were stored in
+        QVERIFY(cursor.isNewRow());
+    }
+
     void refusesWhatItCannotOpen_data()
     {
         QTest::addColumn<QString>("driver");
