@@ -53,10 +53,10 @@ TemplateBuild buildTransit(const TransitInputs &in)
     const double duration = check.number(QStringLiteral("txtDuration"), in.duration,
                                          QStringLiteral("duration"), kSeconds);
     const int timer = check.whole16(QStringLiteral("txtDuration"), in.duration, QStringLiteral("duration"),
-                                    QStringLiteral("mission timer"), diveTimerSeconds(duration));
+                                    QStringLiteral("a mission timer"), diveTimerSeconds(duration));
     const double depth = check.number(QStringLiteral("txtDepth"), in.depth, QStringLiteral("depth"), kMeters);
     const int ascent = check.whole16(QStringLiteral("txtDepth"), in.depth, QStringLiteral("depth"),
-                                     QStringLiteral("ascent time"), ascentSeconds(depth));
+                                     QStringLiteral("an ascent time"), ascentSeconds(depth));
     if (check.stopped(build))
         return build;
 
@@ -85,7 +85,7 @@ TemplateBuild buildDeckTest(const DeckTestInputs &in)
     const double duration = check.number(QStringLiteral("txtDuration"), in.duration,
                                          QStringLiteral("duration"), kSeconds);
     const int timer = check.whole16(QStringLiteral("txtDuration"), in.duration, QStringLiteral("duration"),
-                                    QStringLiteral("mission timer"), deckTestTimerSeconds(duration));
+                                    QStringLiteral("a mission timer"), deckTestTimerSeconds(duration));
     if (check.stopped(build))
         return build;
 
@@ -115,10 +115,10 @@ TemplateBuild buildWaypoint(const WaypointInputs &in)
     const double duration = check.number(QStringLiteral("txtDuration"), in.duration,
                                          QStringLiteral("duration"), kSeconds);
     const int timer = check.whole16(QStringLiteral("txtDuration"), in.duration, QStringLiteral("duration"),
-                                    QStringLiteral("mission timer"), diveTimerSeconds(duration));
+                                    QStringLiteral("a mission timer"), diveTimerSeconds(duration));
     const double depth = check.number(QStringLiteral("txtDepth"), in.depth, QStringLiteral("depth"), kMeters);
     const int ascent = check.whole16(QStringLiteral("txtDepth"), in.depth, QStringLiteral("depth"),
-                                     QStringLiteral("ascent time"), ascentSeconds(depth));
+                                     QStringLiteral("an ascent time"), ascentSeconds(depth));
     const double lat = check.finite(QStringLiteral("txtLatitudeInt"), QStringLiteral("latitude"),
                                     decimalLatitude(in.latitudeInt, in.latitudeMinutes, in.ns));
     const double lon = check.finite(QStringLiteral("txtLongitudeInt"), QStringLiteral("longitude"),

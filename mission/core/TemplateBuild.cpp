@@ -53,7 +53,7 @@ int BuildChecks::whole16(const QString &box, const QString &text, const QString 
     const QString amount = std::isfinite(value)
         ? QStringLiteral("of %1 seconds").arg(formatReal(roundHalfEven(value)))
         : QStringLiteral("too large to compute");
-    stop(box, QStringLiteral("The %1 \"%2\" gives a %3 %4, outside the range %5 to %6 that the "
+    stop(box, QStringLiteral("The %1 \"%2\" gives %3 %4, outside the range %5 to %6 that the "
                              "mission file allows. Please correct the %1.")
                   .arg(what, text, derived, amount)
                   .arg(kInt16Min)

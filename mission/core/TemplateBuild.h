@@ -44,7 +44,7 @@ public:
 
     // Rounds a derived value halves-to-even into a signed 16-bit whole
     // number; stops when it does not fit.  `derived` names the value
-    // ("mission timer"), `text` is the box text it came from.
+    // ("a mission timer"), `text` is the box text it came from.
     int whole16(const QString &box, const QString &text, const QString &what,
                 const QString &derived, double value);
 
