@@ -1,0 +1,110 @@
+// The built bravik-mission executable: the worked examples byte for byte,
+// exit status and messages on standard error.
+#include "MissionTestSupport.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+struct Run
+{
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+Run run(const QStringList &arguments)
+{
+    QProcess p;
+    p.start(QStringLiteral(BRAVIK_MISSION_TOOL), arguments);
+    Run r;
+    if (!p.waitForFinished(30000) || p.exitStatus() != QProcess::NormalExit)
+        return r;
+    r.exitCode = p.exitCode();
+    r.out = p.readAllStandardOutput();
+    r.err = p.readAllStandardError();
+    return r;
+}
+} // namespace
+
+class TestMissionTool : public QObject
+{
+    Q_OBJECT
+private slots:
+    void workedExamples_data();
+    void workedExamples();
+    void failures_data();
+    void failures();
+    void help();
+};
+
+void TestMissionTool::workedExamples_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("golden");
+    QTest::newRow("transit") << QStringList{"transit", "--heading", "45", "--duration", "600", "--depth", "20",
+                                            "--speed", "1.5"}
+                             << "transit.cfg";
+    QTest::newRow("waypoint, starting position")
+        << QStringList{"waypoint", "--duration", "1800", "--depth", "50", "--speed", "1.5"} << "waypoint.cfg";
+    QTest::newRow("waypoint, position spelled out")
+        << QStringList{"waypoint", "--lat-deg", "36", "--lat-min", "45.1234", "--ns", "N", "--lon-deg", "121",
+                       "--lon-min", "50.1234", "--ew", "W", "--duration", "1800", "--depth", "50", "--speed", "1.5"}
+        << "waypoint.cfg";
+    QTest::newRow("deck test") << QStringList{"decktest", "--heading", "90", "--duration", "300", "--speed", "1.0"}
+                               << "decktest.cfg";
+}
+
+void TestMissionTool::workedExamples()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, golden);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("out.cfg"));
+    const Run toFile = run(arguments + QStringList{"-o", path});
+    QCOMPARE(toFile.exitCode, 0);
+    QCOMPARE(toFile.err, QByteArray());
+    QCOMPARE(readAll(path), ::golden(golden));
+
+    const Run toStdout = run(arguments + QStringList{"-o", "-"});
+    QCOMPARE(toStdout.exitCode, 0);
+    QCOMPARE(toStdout.out, ::golden(golden));
+}
+
+void TestMissionTool::failures_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("empty speed") << QStringList{"transit", "--heading", "45", "--duration", "600", "--depth", "20",
+                                                "-o", "-"}
+                                 << 1 << "bravik-mission: Please enter speed.\n";
+    QTest::newRow("duration not a number")
+        << QStringList{"decktest", "--heading", "1", "--duration", "abc", "--speed", "1", "-o", "-"} << 1
+        << "bravik-mission: The duration \"abc\" is not a number. Please enter the duration in seconds.\n";
+    QTest::newRow("unknown template") << QStringList{"transect2", "-o", "-"} << 2
+                                      << "bravik-mission: unknown template \"transect2\".\n";
+}
+
+void TestMissionTool::failures()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, message);
+    const Run r = run(arguments);
+    QCOMPARE(r.exitCode, exitCode);
+    QVERIFY2(QString::fromUtf8(r.err).startsWith(message), r.err.constData());
+    QCOMPARE(r.out, QByteArray());
+}
+
+void TestMissionTool::help()
+{
+    const Run r = run({"transit", "--help"});
+    QCOMPARE(r.exitCode, 0);
+    QVERIFY(r.out.startsWith("Usage: bravik-mission transit [options] -o FILE\n"));
+    QVERIFY(r.out.contains("--depth"));
+}
+
+QTEST_GUILESS_MAIN(TestMissionTool)
+#include "tst_missiontool.moc"
