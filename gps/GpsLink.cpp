@@ -13,24 +13,22 @@ namespace bravik {
 
 namespace {
 
-// Sets a control's text the way typing would, so anything that follows the
-// control's edits (the window's row binding) sees the change.
+// Writes a control's text as an edit of the control, so the window's row
+// binding takes the value.  The control is emptied first: a position equal
+// to what the box already shows is still written to the row, and on a table
+// that has no row yet the first edit begins one (which empties the other
+// boxes) before the value lands.
 void fill(QWidget *window, const char *name, const QString &text)
 {
     const QString objectName = QString::fromLatin1(name);
     if (auto *edit = window->findChild<QLineEdit *>(objectName)) {
-        if (edit->text() != text) {
-            edit->setText(text);
-            emit edit->textEdited(text);
-        }
+        edit->clear();
+        edit->setText(text);
         return;
     }
     if (auto *combo = window->findChild<QComboBox *>(objectName)) {
-        if (combo->currentText() != text) {
-            combo->setEditText(text);
-            if (QLineEdit *line = combo->lineEdit())
-                emit line->textEdited(text);
-        }
+        combo->setEditText(QString());
+        combo->setEditText(text);
         return;
     }
     qWarning("GPS fix: the window has no control %s", name);

@@ -27,8 +27,8 @@ public:
 
     // "Get GPS Data": writes the oldest usable GLL sentence into
     // txtLatitudeInt, txtLatitudeMinutes, cmbNS, txtLongitudeInt,
-    // txtLongitudeMinutes and cmbEW, as a user typing them would, so the
-    // window's row takes them.  With nothing usable, says so and changes
+    // txtLongitudeMinutes and cmbEW through the controls, so the window's
+    // row takes them like any edit.  With nothing usable, says so and changes
     // nothing.  Returns whether the fields were filled.
     bool getFix();
 

@@ -1,11 +1,13 @@
 #include "FieldLogWindows.h"
 
+#include "GpsLink.h"
 #include "Seams.h"
 #include "Settings.h"
 #include "WindowManager.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -175,9 +177,25 @@ frmWeatherObservation::frmWeatherObservation(QWidget *parent)
     txtLatitude = addHiddenText("txtLatitude", QStringLiteral("Latitude"), QStringLiteral("34.567"));
     txtLongitude = addHiddenText("txtLongitude", QStringLiteral("Longitude"), QStringLiteral("123.4567"));
 
+    // The GPS feed connects now, once per load; the buffer is emptied by
+    // every fix, so each fix takes a sentence newer than the last.
+    m_gps = new bravik::GpsLink(this, bravik::GpsLink::AfterFix::EmptyBuffer);
+    m_gps->placeStatus(3360, 1260, 2775, 615);
+    lblGpsStatus = m_gps->statusLabel();
+
     finishSetup({cmdQuit, cmbNS, cmbEW, txtWindSpeed, txtWindDirection, txtSwellHeight, txtSwellPeriod,
                  txtSwellDirection, txtNotes, txtTime, cmdGetFix, cmbSkyDescription, txtSubmittedBy,
                  txtLatitudeInt, txtLatitudeMinutes, txtLongitudeInt, txtLongitudeMinutes});
+}
+
+void frmWeatherObservation::onGetFix()
+{
+    m_gps->getFix();
+}
+
+void frmWeatherObservation::leavingForMain()
+{
+    m_gps->close();
 }
 
 // --- mission log ------------------------------------------------------------
@@ -237,10 +255,26 @@ frmMission::frmMission(QWidget *parent)
     txtLatitude = addHiddenText("txtLatitude", QStringLiteral("Mission Start Latitude"), QStringLiteral("34.567"));
     txtLongitude = addHiddenText("txtLongitude", QStringLiteral("Mission Start Longitude"), QStringLiteral("123.4567"));
 
+    // The mission window keeps its buffer after a fix: pressing again gives
+    // the same position until the buffer next overflows.
+    m_gps = new bravik::GpsLink(this, bravik::GpsLink::AfterFix::KeepBuffer);
+    m_gps->placeStatus(3000, 1380, 3735, 615);
+    lblGpsStatus = m_gps->statusLabel();
+
     finishSetup({txtTime, txtSubmittedBy, txtLatitudeInt, txtLatitudeMinutes, cmbNS, txtLongitudeInt,
                  txtLongitudeMinutes, cmbEW, txtDataDirectory, cmbMissionType, txtMissionScript, txtETA,
                  txtMaxDepth, txtWaterDepth, Text1, chkSuccess, cmbFailureMode, cmdQuit, cmdGetFix,
                  cmdRunMission, cmdBuildMission});
+}
+
+void frmMission::onGetFix()
+{
+    m_gps->getFix();
+}
+
+void frmMission::leavingForMain()
+{
+    m_gps->close();
 }
 
 void frmMission::onSelectMission()

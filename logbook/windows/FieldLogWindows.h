@@ -7,9 +7,14 @@
 
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
+
+namespace bravik {
+class GpsLink;
+}
 
 class frmPredive : public bravik::logbook::RecordWindow
 {
@@ -43,10 +48,18 @@ public:
     QComboBox *cmbSkyDescription;
     QLineEdit *txtSubmittedBy, *txtLatitudeInt, *txtLatitudeMinutes, *txtLongitudeInt, *txtLongitudeMinutes;
     QLineEdit *txtLatitude, *txtLongitude;   // hidden
+    QLabel *lblGpsStatus;   // the GPS feed's state, beside "Get GPS Data"
+    bravik::GpsLink *gps() const { return m_gps; }
 
 public Q_SLOTS:
     // "Get GPS Data": the GPS feed fills the six position boxes here.
-    virtual void onGetFix() {}
+    virtual void onGetFix();
+
+protected:
+    void leavingForMain() override;
+
+private:
+    bravik::GpsLink *m_gps;
 };
 
 class frmMission : public bravik::logbook::RecordWindow
@@ -70,10 +83,12 @@ public:
     QComboBox *cmbFailureMode;
     QPushButton *cmdGetFix, *cmdRunMission, *cmdBuildMission;
     QLineEdit *txtLatitude, *txtLongitude;   // hidden
+    QLabel *lblGpsStatus;   // the GPS feed's state, beside "Get GPS Data"
+    bravik::GpsLink *gps() const { return m_gps; }
 
 public Q_SLOTS:
     // "Get GPS Data": the GPS feed fills the six position boxes here.
-    virtual void onGetFix() {}
+    virtual void onGetFix();
     // "Select Mission": asks for a mission file, writes its path into the
     // row and opens the review window.
     virtual void onSelectMission();
@@ -81,5 +96,10 @@ public Q_SLOTS:
     virtual void onBuildMission();
 
 protected:
+    void leavingForMain() override;
+
     QString m_selectedMissionFile;
+
+private:
+    bravik::GpsLink *m_gps;
 };

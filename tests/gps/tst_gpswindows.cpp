@@ -1,0 +1,307 @@
+// "Get GPS Data" in the weather and mission windows: the feed opened on
+// load, the six position boxes filled through the controls so the row stores
+// them, the weather window emptying its buffer and the mission window
+// keeping it, and "Return to Main" ending the connection.
+#include "FieldLogWindows.h"
+#include "GpsFeed.h"
+#include "GpsLink.h"
+#include "Nmea.h"
+#include "RecordWindows.h"
+#include "Settings.h"
+#include "TestDoubles.h"
+#include "WindowManager.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QtTest>
+
+using namespace bravik;
+
+namespace {
+
+const QByteArray example = "$GPGLL,3648.1234,N,12147.5678,W,225444,A*39\r\n";
+const QStringList exampleTexts{"36", "48.1234", "N", "121", "47.5678", "W"};
+const QByteArray second = "$GPGLL,5000.0000,S,00130.0000,E,010203,A*30\r\n";
+const QStringList secondTexts{"50", "00.0000", "S", "001", "30.0000", "E"};
+const char *const positionControls[] = {"txtLatitudeInt", "txtLatitudeMinutes", "cmbNS",
+                                        "txtLongitudeInt", "txtLongitudeMinutes", "cmbEW"};
+const char *const positionFields[] = {"Latitude Int", "Latitude Minutes", "HemisphereNS",
+                                      "Longitude Int", "Longitude Minutes", "HemisphereEW"};
+
+QStringList positionTexts(QWidget *w)
+{
+    QStringList out;
+    for (const char *name : positionControls) {
+        const QString n = QString::fromLatin1(name);
+        if (auto *e = w->findChild<QLineEdit *>(n))
+            out << e->text();
+        else if (auto *c = w->findChild<QComboBox *>(n))
+            out << c->currentText();
+        else
+            out << QStringLiteral("(missing %1)").arg(n);
+    }
+    return out;
+}
+
+void pressGetFix(QWidget *w)
+{
+    auto *b = w->findChild<QPushButton *>(QStringLiteral("cmdGetFix"));
+    QVERIFY(b);
+    b->click();
+}
+
+gps::GpsFeed *feedOf(QWidget *w)
+{
+    if (auto *weather = qobject_cast<frmWeatherObservation *>(w))
+        return weather->gps()->feed();
+    return qobject_cast<frmMission *>(w)->gps()->feed();
+}
+
+// A GPS server the test drives by hand: it sends what it is told, when told.
+class HandServer : public QObject
+{
+public:
+    HandServer()
+    {
+        m_server.listen(QHostAddress::LocalHost, 0);
+        connect(&m_server, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket *s = m_server.nextPendingConnection())
+                clients << s;
+        });
+    }
+    quint16 port() const { return m_server.serverPort(); }
+    void send(const QByteArray &data)
+    {
+        for (const auto &c : std::as_const(clients))
+            if (c)
+                c->write(data);
+    }
+    QList<QPointer<QTcpSocket>> clients;
+
+private:
+    QTcpServer m_server;
+};
+
+void useGpsServer(quint16 port)
+{
+    Settings s = settings();
+    s.gpsHost = QStringLiteral("127.0.0.1");
+    s.gpsPort = port;
+    setSettings(s);
+}
+
+// The stored value of a field of the table's only row.
+QString storedField(const QString &table, const QString &field)
+{
+    const QString name = QStringLiteral("gps-probe");
+    QString value;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(settings().database);
+        if (db.open()) {
+            QSqlQuery q(db);
+            if (q.exec(QStringLiteral("SELECT \"%1\" FROM \"%2\"").arg(field, table)) && q.next())
+                value = q.value(0).toString();
+            else
+                value = QStringLiteral("(no row)");
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+    return value;
+}
+
+} // namespace
+
+class TstGpsWindows : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void pressedTwice_data();
+    void pressedTwice();
+    void nothingReceived_data();
+    void nothingReceived();
+    void returnToMainClosesConnection_data();
+    void returnToMainClosesConnection();
+    void endToEndWithSimulator();
+
+private:
+    std::unique_ptr<test::Seams> m_seams;
+    std::unique_ptr<test::TempSettings> m_settings;
+};
+
+void TstGpsWindows::init()
+{
+    m_seams = std::make_unique<test::Seams>();
+    m_settings = std::make_unique<test::TempSettings>();
+    windows().reset();
+    logbook::registerWindows();
+}
+
+void TstGpsWindows::cleanup()
+{
+    windows().unloadAll();
+    test::flushDeletes();
+    windows().reset();
+    m_settings.reset();
+    m_seams.reset();
+}
+
+void TstGpsWindows::pressedTwice_data()
+{
+    QTest::addColumn<QString>("window");
+    QTest::addColumn<bool>("keepsBuffer");
+    QTest::newRow("weather") << "frmWeatherObservation" << false;
+    QTest::newRow("mission") << "frmMission" << true;
+}
+
+void TstGpsWindows::pressedTwice()
+{
+    QFETCH(QString, window);
+    QFETCH(bool, keepsBuffer);
+    HandServer server;
+    useGpsServer(server.port());
+    QWidget *w = windows().show(window);
+    QVERIFY(w);
+    auto *label = w->findChild<QLabel *>(QStringLiteral("lblGpsStatus"));
+    QVERIFY(label);
+    QTRY_COMPARE_WITH_TIMEOUT(label->text(), QStringLiteral("GPS: connected, no fix yet"), 10000);
+
+    server.send("$GPGGA,225444,3648.1234,N,12147.5678,W,1,08,0.9,0.0,M,,,,*03\r\n" + example + second);
+    QTRY_VERIFY_WITH_TIMEOUT(feedOf(w)->buffer().text().endsWith(QLatin1String(second)), 10000);
+    QVERIFY2(label->text().startsWith(QStringLiteral("GPS: connected, fix ")), qPrintable(label->text()));
+
+    // The older sentence first.
+    pressGetFix(w);
+    QCOMPARE(positionTexts(w), exampleTexts);
+    QVERIFY(m_seams->messages->texts.isEmpty());
+
+    pressGetFix(w);
+    if (keepsBuffer) {
+        QCOMPARE(positionTexts(w), exampleTexts);
+        QVERIFY(m_seams->messages->texts.isEmpty());
+    } else {
+        // Emptied by the first fix: nothing to use, the boxes stay.
+        QCOMPARE(m_seams->messages->texts,
+                 QStringList{QStringLiteral("GPS string not available, enter position manually.")});
+        QCOMPARE(positionTexts(w), exampleTexts);
+        // The next sentence to arrive is the next fix.
+        server.send(second);
+        QTRY_VERIFY_WITH_TIMEOUT(feedOf(w)->buffer().fix().has_value(), 10000);
+        pressGetFix(w);
+        QCOMPARE(positionTexts(w), secondTexts);
+    }
+
+    // The table had no row: the fix began one, and closing stores all six
+    // fields, the degrees that matched the boxes' first texts included.
+    const QStringList shown = positionTexts(w);
+    w->findChild<QPushButton *>(QStringLiteral("cmdQuit"))->click();
+    test::flushDeletes();
+    const QString table = keepsBuffer ? QStringLiteral("MissionData") : QStringLiteral("WeatherObservation");
+    for (int i = 0; i < 6; ++i)
+        QCOMPARE(storedField(table, QString::fromLatin1(positionFields[i])), shown.at(i));
+}
+
+void TstGpsWindows::nothingReceived_data()
+{
+    pressedTwice_data();
+}
+
+void TstGpsWindows::nothingReceived()
+{
+    QFETCH(QString, window);
+    // No server listens on the port.
+    quint16 port;
+    {
+        QTcpServer s;
+        QVERIFY(s.listen(QHostAddress::LocalHost, 0));
+        port = s.serverPort();
+    }
+    useGpsServer(port);
+    QWidget *w = windows().show(window);
+    auto *label = w->findChild<QLabel *>(QStringLiteral("lblGpsStatus"));
+    QTRY_COMPARE_WITH_TIMEOUT(label->text(), QStringLiteral("GPS: no connection to 127.0.0.1:%1").arg(port), 10000);
+    const QStringList before = positionTexts(w);
+    pressGetFix(w);
+    QCOMPARE(m_seams->messages->texts,
+             QStringList{QStringLiteral("GPS string not available, enter position manually.")});
+    QCOMPARE(positionTexts(w), before);
+}
+
+void TstGpsWindows::returnToMainClosesConnection_data()
+{
+    pressedTwice_data();
+}
+
+void TstGpsWindows::returnToMainClosesConnection()
+{
+    QFETCH(QString, window);
+    HandServer server;
+    useGpsServer(server.port());
+    QWidget *w = windows().show(window);
+    QTRY_COMPARE_WITH_TIMEOUT(server.clients.size(), 1, 10000);
+    QPointer<QTcpSocket> peer = server.clients.first();
+    QTRY_COMPARE_WITH_TIMEOUT(feedOf(w)->state(), gps::LinkState::Connected, 10000);
+
+    w->findChild<QPushButton *>(QStringLiteral("cmdQuit"))->click();
+    test::flushDeletes();
+    QVERIFY(!windows().existing(window));
+    QTRY_VERIFY_WITH_TIMEOUT(!peer || peer->state() != QAbstractSocket::ConnectedState, 10000);
+
+    // Loading the window again opens a new connection with an empty buffer.
+    w = windows().show(window);
+    QTRY_COMPARE_WITH_TIMEOUT(server.clients.size(), 2, 10000);
+    QCOMPARE(feedOf(w)->buffer().size(), 0);
+}
+
+void TstGpsWindows::endToEndWithSimulator()
+{
+    QProcess sim;
+    sim.start(QStringLiteral(BRAVIK_GPS_SIM), {"--port", "0", "--rate", "20"});
+    QVERIFY(sim.waitForStarted(5000));
+    QElapsedTimer t;
+    t.start();
+    while (!sim.canReadLine() && t.elapsed() < 10000)
+        sim.waitForReadyRead(500);
+    const QByteArray line = sim.readLine().trimmed();
+    const quint16 port = quint16(line.mid(line.lastIndexOf(':') + 1).toUInt());
+    QVERIFY2(port != 0, line.constData());
+    useGpsServer(port);
+
+    // A new mission log entry, as the submission begins it.
+    auto *w = windows().show<frmMission>();
+    QVERIFY(w && w->isOpen());
+    QVERIFY(w->beginNewRow());
+    w->txtSubmittedBy->setText(QStringLiteral("Ada"));
+    QTRY_VERIFY_WITH_TIMEOUT(w->lblGpsStatus->text().startsWith(QStringLiteral("GPS: connected, fix ")), 10000);
+    pressGetFix(w);
+    QCOMPARE(positionTexts(w), exampleTexts); // the simulator's start position
+
+    // The server stops: the window says so and still fixes from its buffer.
+    sim.kill();
+    sim.waitForFinished(5000);
+    QTRY_VERIFY_WITH_TIMEOUT(w->lblGpsStatus->text().startsWith(
+                                 QStringLiteral("GPS: no connection to 127.0.0.1:%1").arg(port)), 10000);
+    pressGetFix(w);
+    QCOMPARE(positionTexts(w), exampleTexts);
+    QVERIFY(m_seams->messages->texts.isEmpty());
+
+    w->findChild<QPushButton *>(QStringLiteral("cmdQuit"))->click();
+    test::flushDeletes();
+    QVERIFY(!windows().existing<frmMission>());
+    for (int i = 0; i < 6; ++i)
+        QCOMPARE(storedField(QStringLiteral("MissionData"), QString::fromLatin1(positionFields[i])),
+                 exampleTexts.at(i));
+}
+
+QTEST_MAIN(TstGpsWindows)
+#include "tst_gpswindows.moc"
