@@ -123,7 +123,7 @@ bool RecordWindow::queryUnload()
 {
     if (!m_cursor)
         return true;
-    // The failure is reported here in one message rather than by the
+    // A failure is reported here, in one message, rather than through the
     // cursor's signal.
     QSignalBlocker quiet(m_cursor.get());
     if (m_cursor->save()) {
@@ -135,10 +135,16 @@ bool RecordWindow::queryUnload()
         // than keep them in it for good.
         return true;
     }
+    const QString message = m_cursor->lastError();
+    if (!m_cursor->isChanged()) {
+        // Stored after all (the engine had something to report about it).
+        inform(this, message);
+        return true;
+    }
     m_closeRefused = true;
     inform(this, tr("%1\n\nThis entry was not stored; the window stays open with it. "
                     "Close the window again to leave without storing it.")
-                     .arg(m_cursor->lastError()));
+                     .arg(message));
     return false;
 }
 
