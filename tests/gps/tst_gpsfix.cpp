@@ -1,22 +1,19 @@
 // The sentence buffer and the position fix, without any window or socket.
 #include "GpsFeed.h"
+#include "GpsTestSupport.h"
 #include "Nmea.h"
 #include "SentenceBuffer.h"
 
 #include <QtTest>
 
 using namespace bravik::gps;
+using namespace bravik::test::gps;
 
 Q_DECLARE_METATYPE(std::optional<GllPosition>)
 
 namespace {
 
-// The GLL sentence used throughout: 36 48.1234 N, 121 47.5678 W.
-const QByteArray example = "$GPGLL,3648.1234,N,12147.5678,W,225444,A*39\r\n";
 const GllPosition examplePos{"36", "48.1234", "N", "121", "47.5678", "W"};
-const QByteArray otherText = "$GPGGA,225444,3648.1234,N,12147.5678,W,1,08,0.9,0.0,M,,,,*03\r\n"
-                             "$GPRMC,225444,A,3648.1234,N,12147.5678,W,0.5,054.7,081226,,,A*6F\r\n";
-const QByteArray second = "$GPGLL,5000.0000,S,00130.0000,E,010203,A*30\r\n";
 const GllPosition secondPos{"50", "00.0000", "S", "001", "30.0000", "E"};
 
 QString show(const std::optional<GllPosition> &p)
@@ -41,7 +38,6 @@ private slots:
     void bufferLimit_data();
     void bufferLimit();
     void usableCountPerReceive();
-    void longRunWithoutLineEnd();
     void generatedSentencesDecode_data();
     void generatedSentencesDecode();
     void statusLine_data();
@@ -197,20 +193,6 @@ void TstGpsFix::usableCountPerReceive()
     // A receive that overflows is dropped and counts nothing.
     QCOMPARE(b.append(QByteArray(SentenceBuffer::limit, '\n') + example), 0);
     QCOMPARE(b.size(), 0);
-}
-
-void TstGpsFix::longRunWithoutLineEnd()
-{
-    // Many sentence starts and no line end: none is used, and the one
-    // complete sentence behind them is found.
-    QByteArray junk;
-    while (junk.size() < 9000)
-        junk += "$GPGLL,3648.1";
-    SentenceBuffer b;
-    b.append(junk);
-    QVERIFY(!b.fix());
-    b.append(QByteArray("\r\n") + second);
-    QCOMPARE(show(b.fix()), show(secondPos));
 }
 
 void TstGpsFix::generatedSentencesDecode_data()

@@ -5,6 +5,7 @@
 #include "FieldLogWindows.h"
 #include "GpsFeed.h"
 #include "GpsLink.h"
+#include "GpsTestSupport.h"
 #include "Nmea.h"
 #include "RecordWindows.h"
 #include "Settings.h"
@@ -14,7 +15,6 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProcess>
 #include <QPushButton>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -23,13 +23,10 @@
 #include <QtTest>
 
 using namespace bravik;
+using namespace bravik::test::gps;
 
 namespace {
 
-const QByteArray example = "$GPGLL,3648.1234,N,12147.5678,W,225444,A*39\r\n";
-const QStringList exampleTexts{"36", "48.1234", "N", "121", "47.5678", "W"};
-const QByteArray second = "$GPGLL,5000.0000,S,00130.0000,E,010203,A*30\r\n";
-const QStringList secondTexts{"50", "00.0000", "S", "001", "30.0000", "E"};
 const char *const positionControls[] = {"txtLatitudeInt", "txtLatitudeMinutes", "cmbNS",
                                         "txtLongitudeInt", "txtLongitudeMinutes", "cmbEW"};
 const char *const positionFields[] = {"Latitude Int", "Latitude Minutes", "HemisphereNS",
@@ -176,7 +173,7 @@ void TstGpsWindows::pressedTwice()
     QVERIFY(label);
     QTRY_COMPARE_WITH_TIMEOUT(label->text(), QStringLiteral("GPS: connected, no fix yet"), 10000);
 
-    server.send("$GPGGA,225444,3648.1234,N,12147.5678,W,1,08,0.9,0.0,M,,,,*03\r\n" + example + second);
+    server.send(otherText + example + second);
     QTRY_VERIFY_WITH_TIMEOUT(feedOf(w)->buffer().text().endsWith(QLatin1String(second)), 10000);
     QVERIFY2(label->text().startsWith(QStringLiteral("GPS: connected, fix ")), qPrintable(label->text()));
 
@@ -219,13 +216,7 @@ void TstGpsWindows::nothingReceived_data()
 void TstGpsWindows::nothingReceived()
 {
     QFETCH(QString, window);
-    // No server listens on the port.
-    quint16 port;
-    {
-        QTcpServer s;
-        QVERIFY(s.listen(QHostAddress::LocalHost, 0));
-        port = s.serverPort();
-    }
+    const quint16 port = freePort(); // nobody listens there
     useGpsServer(port);
     QWidget *w = windows().show(window);
     auto *label = w->findChild<QLabel *>(QStringLiteral("lblGpsStatus"));
@@ -265,16 +256,9 @@ void TstGpsWindows::returnToMainClosesConnection()
 
 void TstGpsWindows::endToEndWithSimulator()
 {
-    QProcess sim;
-    sim.start(QStringLiteral(BRAVIK_GPS_SIM), {"--port", "0", "--rate", "20"});
-    QVERIFY(sim.waitForStarted(5000));
-    QElapsedTimer t;
-    t.start();
-    while (!sim.canReadLine() && t.elapsed() < 10000)
-        sim.waitForReadyRead(500);
-    const QByteArray line = sim.readLine().trimmed();
-    const quint16 port = quint16(line.mid(line.lastIndexOf(':') + 1).toUInt());
-    QVERIFY2(port != 0, line.constData());
+    Simulator sim({"--port", "0", "--rate", "20"});
+    const quint16 port = sim.waitForPort();
+    QVERIFY(port != 0);
     useGpsServer(port);
 
     // A new mission log entry, as the submission begins it.
@@ -287,8 +271,7 @@ void TstGpsWindows::endToEndWithSimulator()
     QCOMPARE(positionTexts(w), exampleTexts); // the simulator's start position
 
     // The server stops: the window says so and still fixes from its buffer.
-    sim.kill();
-    sim.waitForFinished(5000);
+    sim.stop();
     QTRY_VERIFY_WITH_TIMEOUT(w->lblGpsStatus->text().startsWith(
                                  QStringLiteral("GPS: no connection to 127.0.0.1:%1").arg(port)), 10000);
     pressGetFix(w);
