@@ -1,5 +1,6 @@
 #include "MissionReview.h"
 
+#include "FieldLogWindows.h"
 #include "Launch.h"
 #include "Seams.h"
 #include "WindowManager.h"
@@ -66,6 +67,8 @@ void registerWindows()
 {
     windows().registerWindow<frmMissionDisplay>();
     windows().registerWindow<frmAbortMission>();
+    // "Select Mission" on the mission log checks the file before any review.
+    frmMission::setMissionReview([](QWidget *parent, const QString &path) { return reviewMission(path, parent); });
 }
 
 } // namespace bravik::launch

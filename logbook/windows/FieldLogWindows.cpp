@@ -277,6 +277,19 @@ void frmMission::leavingForMain()
     m_gps->close();
 }
 
+namespace {
+frmMission::MissionReview &missionReview()
+{
+    static frmMission::MissionReview review;
+    return review;
+}
+} // namespace
+
+void frmMission::setMissionReview(MissionReview review)
+{
+    missionReview() = std::move(review);
+}
+
 void frmMission::onSelectMission()
 {
     bravik::FileDialogRequest request;
@@ -286,10 +299,19 @@ void frmMission::onSelectMission()
     request.folder = settings().missionsFolder;
     request.objectName = QStringLiteral("cdlSelectMission");
     const QString path = bravik::fileDialogs().choose(this, request);
-    if (path.isEmpty())
-        return;   // cancelled: the earlier choice stands
+    if (path.isEmpty()) {
+        // Cancelled: the earlier choice stands.  With none yet the review
+        // says that no file has been chosen.
+        if (m_selectedMissionFile.isEmpty() && missionReview())
+            missionReview()(this, path);
+        return;
+    }
     m_selectedMissionFile = path;
     txtMissionScript->setText(path);
+    if (missionReview()) {
+        missionReview()(this, path);
+        return;
+    }
     const QString review = QStringLiteral("frmMissionDisplay");
     if (bravik::windows().isRegistered(review))
         bravik::windows().show(review);

@@ -5,6 +5,8 @@
 
 #include "RecordWindow.h"
 
+#include <functional>
+
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -70,6 +72,13 @@ public:
 
     // The mission file chosen last with "Select Mission"; empty until then.
     QString selectedMissionFile() const { return m_selectedMissionFile; }
+
+    // Opens the review of a chosen mission file, refusing (with a message) a
+    // file that cannot be shown.  The mission run library installs it; this
+    // library does not depend on that one.  Without it "Select Mission"
+    // shows the review window by name.
+    using MissionReview = std::function<bool(QWidget *parent, const QString &path)>;
+    static void setMissionReview(MissionReview review);
 
     QLineEdit *txtTime, *txtSubmittedBy, *txtLatitudeInt, *txtLatitudeMinutes;
     QComboBox *cmbNS;

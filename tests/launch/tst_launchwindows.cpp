@@ -1,6 +1,8 @@
 // The review and abort windows driven through the scripted seams.
+#include "FieldLogWindows.h"
 #include "Launch.h"
 #include "LaunchCommands.h"
+#include "RecordWindows.h"
 #include "Settings.h"
 #include "TestDoubles.h"
 #include "WindowManager.h"
@@ -39,17 +41,16 @@ private:
         return path;
     }
 
-    // What "Select Mission" does after its dialog: ask, then review.
+    // "Select Mission" on the mission log with the dialog answering
+    // `answer` (empty: cancelled).  True when a review window is open after.
     bool selectMission(const QString &answer)
     {
         seams->dialogs->answers.enqueue(answer);
-        FileDialogRequest r;
-        r.mode = FileDialogRequest::Open;
-        r.title = QStringLiteral("Select Mission to Run");
-        r.filter = QStringLiteral("*.cfg");
-        r.folder = settings().missionsFolder;
-        r.objectName = QStringLiteral("cdlSelectMission");
-        return launch::reviewMission(fileDialogs().choose(nullptr, r));
+        frmMission *log = windows().show<frmMission>();
+        if (!log)
+            return false;
+        QTest::mouseClick(log->cmdRunMission, Qt::LeftButton);
+        return review() != nullptr;
     }
 
     frmMissionDisplay *review() { return windows().existing<frmMissionDisplay>(); }
@@ -64,7 +65,11 @@ private:
     }
 
 private slots:
-    void initTestCase() { launch::registerWindows(); }
+    void initTestCase()
+    {
+        logbook::registerWindows();
+        launch::registerWindows();
+    }
 
     void init()
     {
@@ -116,6 +121,9 @@ private slots:
     {
         const QString path = mission(QStringLiteral("transit one.cfg"), "behavior setpoint {\r\n}\r\n");
         QVERIFY(selectMission(path));
+        QCOMPARE(seams->dialogs->requests.size(), 1);
+        QCOMPARE(seams->dialogs->requests[0].objectName, QStringLiteral("cdlSelectMission"));
+        QCOMPARE(windows().existing<frmMission>()->txtMissionScript->text(), path);
         QCOMPARE(review()->txtMissionName->text(), path);
         QCOMPARE(review()->txtMissionScript->toPlainText(), QStringLiteral("behavior setpoint {\n}\n"));
         QVERIFY(!abortWindow());
@@ -218,8 +226,10 @@ private slots:
         w->txtMissionScript->appendPlainText(QStringLiteral("hand note"));
         const QString before = w->txtMissionScript->toPlainText();
 
-        QVERIFY(selectMission(secondReadable ? mission(QStringLiteral("second.cfg"), "second\r\n") : QString()));
+        const QString second = secondReadable ? mission(QStringLiteral("second.cfg"), "second\r\n") : QString();
+        QVERIFY(selectMission(second));
         test::flushDeletes();
+        QCOMPARE(windows().existing<frmMission>()->txtMissionScript->text(), secondReadable ? second : first);
         QCOMPARE(review(), w);
         QVERIFY(w->isVisible());
         QCOMPARE(w->txtMissionName->text(), first);
@@ -347,7 +357,7 @@ private slots:
         pressRun(QStringLiteral("Ben"));
         QCOMPARE(seams->commands->calls.size(), 2);
         QCOMPARE(abortWindow(), first);
-        QCOMPARE(windows().loadedWindows(), QStringList{QStringLiteral("frmAbortMission")});
+        QCOMPARE(windows().loadedWindows(), (QStringList{QStringLiteral("frmAbortMission"), QStringLiteral("frmMission")}));
     }
 
     void abortCloseBoxStartsNothing()
