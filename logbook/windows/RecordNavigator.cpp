@@ -46,16 +46,30 @@ QString RecordNavigator::caption() const
 void RecordNavigator::resizeEvent(QResizeEvent *event)
 {
     QFrame::resizeEvent(event);
-    // Square buttons as tall as the bar, two at each end, the caption
-    // filling the middle.
+    // Buttons as tall as the bar and just wide enough for their arrows, two
+    // at each end, the caption filling the middle.
     const QRect r = contentsRect();
     const int h = r.height();
-    const int b = qMin(h, r.width() / 6);
+    const int b = qMin(h, fontMetrics().horizontalAdvance(QStringLiteral(">|")) + 12);
     m_first->setGeometry(r.left(), r.top(), b, h);
     m_previous->setGeometry(r.left() + b, r.top(), b, h);
     m_last->setGeometry(r.right() + 1 - b, r.top(), b, h);
     m_next->setGeometry(r.right() + 1 - 2 * b, r.top(), b, h);
-    m_caption->setGeometry(r.left() + 2 * b, r.top(), r.width() - 4 * b, h);
+    const QRect middle(r.left() + 2 * b + 2, r.top(), r.width() - 4 * b - 4, h);
+    m_caption->setGeometry(middle);
+
+    // The caption wraps onto as many lines as the bar holds; where it still
+    // does not fit, it is set a little smaller.
+    QFont font = this->font();
+    const QString text = m_caption->text();
+    auto fits = [&](const QFont &f) {
+        const QRect need = QFontMetrics(f).boundingRect(QRect(0, 0, middle.width(), 10000),
+                                                        Qt::AlignCenter | Qt::TextWordWrap, text);
+        return need.width() <= middle.width() && need.height() <= middle.height();
+    };
+    while (!fits(font) && font.pointSizeF() > 7.0)
+        font.setPointSizeF(font.pointSizeF() - 0.5);
+    m_caption->setFont(font);
 }
 
 } // namespace bravik::logbook

@@ -15,6 +15,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScopedValueRollback>
+#include <QStyle>
+#include <QStyleOptionFrame>
 
 namespace bravik::logbook {
 
@@ -54,6 +56,7 @@ void RecordWindow::finishSetup(const QList<QWidget *> &tabOrder)
             setTabOrder(previous, b);
         previous = b;
     }
+    widenStampBox();
     m_firstFocus = tabOrder.isEmpty() ? nullptr : tabOrder.first();
     if (m_firstFocus)
         m_firstFocus->setFocus();
@@ -85,6 +88,30 @@ void RecordWindow::finishSetup(const QList<QWidget *> &tabOrder)
     m_binder = std::make_unique<RecordBinder>(this, m_cursor.get());
     connect(m_cursor.get(), &RecordCursor::rowShown, m_binder.get(), &RecordBinder::showRow);
     m_binder->showRow();
+}
+
+void RecordWindow::widenStampBox()
+{
+    // The date-and-time box shows a whole clock text; where it is drawn
+    // narrower than that it grows to the right into free space.
+    auto *box = findChild<QLineEdit *>(QStringLiteral("txtTime"));
+    if (!box)
+        return;
+    QStyleOptionFrame option;
+    option.initFrom(box);
+    const int textWidth = box->fontMetrics().horizontalAdvance(QStringLiteral("00/00/0000 00:00:00  "));
+    const int needed = box->style()->sizeFromContents(QStyle::CT_LineEdit, &option,
+                                                      QSize(textWidth, box->height()), box).width();
+    if (box->width() >= needed)
+        return;
+    const QRect wanted(box->x(), box->y(), needed, box->height());
+    for (QWidget *other : findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+        if (other != box && !other->isHidden() && other->geometry().intersects(wanted))
+            return;
+    }
+    if (wanted.right() >= twips::toPixels(m_frame.clientWidth))
+        return;
+    box->setGeometry(wanted);
 }
 
 void RecordWindow::engineFailed(const QString &message)
@@ -212,6 +239,11 @@ QCheckBox *RecordWindow::addCheck(const char *name, const QString &field, const 
     b->setObjectName(QString::fromLatin1(name));
     RecordBinder::bind(b, field);
     twips::place(b, l, t, w, h);
+    // The caption is never cut off: the box grows to the right as far as
+    // the window allows.
+    const int room = twips::toPixels(m_frame.clientWidth) - b->x();
+    if (b->width() < b->sizeHint().width())
+        b->resize(qMin(b->sizeHint().width(), room), b->height());
     return b;
 }
 
@@ -229,6 +261,13 @@ QLabel *RecordWindow::addLabel(const QString &text, int l, int t, int w, int h)
 {
     auto *label = new QLabel(text, this);
     twips::place(label, l, t, w, h);
+    // A caption wider than its place is set a little smaller rather than
+    // cut off.
+    QFont font = label->font();
+    while (label->fontMetrics().horizontalAdvance(text) > label->width() && font.pointSizeF() > 7.0) {
+        font.setPointSizeF(font.pointSizeF() - 0.5);
+        label->setFont(font);
+    }
     return label;
 }
 

@@ -99,6 +99,7 @@ protected:
 private:
     bool navigate(bool (RecordCursor::*move)());
     void engineFailed(const QString &message);
+    void widenStampBox();
 
     RecordWindowFrame m_frame;
     RecordNavigator *m_navigator = nullptr;
