@@ -1,5 +1,9 @@
 #include "App.h"
 
+#include "Database.h"
+#include "Launch.h"
+#include "MissionWindows.h"
+#include "RecordWindows.h"
 #include "Platform.h"
 #include "ShellWindows.h"
 #include "Seams.h"
@@ -18,6 +22,9 @@ namespace bravik {
 void registerAllWindows()
 {
     registerShellWindows();
+    logbook::registerWindows();
+    mission::registerWindows();
+    launch::registerWindows();
 }
 
 CommandLine parseCommandLine(const QStringList &arguments)
@@ -112,6 +119,14 @@ int runApplication(int argc, char **argv)
 
     for (const QString &p : problems)
         inform(nullptr, p);
+
+    // The logbook is created (or upgraded) at start, so a problem with it
+    // shows before anyone types an entry.
+    {
+        QString error;
+        if (!logbook::Database::open({s.databaseDriver, s.database}, &error))
+            inform(nullptr, QStringLiteral("The logbook %1 cannot be opened:\n%2").arg(s.database, error));
+    }
 
     windows().show(QStringLiteral("frmWelcome"));
     return app.exec();

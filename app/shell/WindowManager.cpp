@@ -39,6 +39,13 @@ WindowManager &WindowManager::instance()
     return manager;
 }
 
+QString WindowManager::nameOf(const QMetaObject &meta)
+{
+    const QString full = QString::fromLatin1(meta.className());
+    const qsizetype cut = full.lastIndexOf(QLatin1String("::"));
+    return cut < 0 ? full : full.mid(cut + 2);
+}
+
 void WindowManager::registerWindow(const QString &name, Factory factory)
 {
     m_factories.insert(name, std::move(factory));

@@ -44,11 +44,12 @@ public:
     static WindowManager &instance();
 
     void registerWindow(const QString &name, Factory factory);
+    // A window class's name without its namespace: "frmLogMain".
+    static QString nameOf(const QMetaObject &meta);
     template <class W>
     void registerWindow()
     {
-        registerWindow(QString::fromLatin1(W::staticMetaObject.className()),
-                       [] { return new W; });
+        registerWindow(nameOf(W::staticMetaObject), [] { return new W; });
     }
     bool isRegistered(const QString &name) const;
 
@@ -68,17 +69,17 @@ public:
     template <class W>
     W *window()
     {
-        return qobject_cast<W *>(window(QString::fromLatin1(W::staticMetaObject.className())));
+        return qobject_cast<W *>(window(nameOf(W::staticMetaObject)));
     }
     template <class W>
     W *existing() const
     {
-        return qobject_cast<W *>(existing(QString::fromLatin1(W::staticMetaObject.className())));
+        return qobject_cast<W *>(existing(nameOf(W::staticMetaObject)));
     }
     template <class W>
     W *show()
     {
-        return qobject_cast<W *>(show(QString::fromLatin1(W::staticMetaObject.className())));
+        return qobject_cast<W *>(show(nameOf(W::staticMetaObject)));
     }
 
     // Forgets the registrations and the slots (tests).

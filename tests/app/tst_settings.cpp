@@ -1,0 +1,158 @@
+#include "App.h"
+#include "Settings.h"
+
+#include <QtTest>
+
+using bravik::Settings;
+
+class TestSettings : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void defaults();
+    void iniOverrides();
+    void badValues_data();
+    void badValues();
+    void missingAndUnreadableFiles();
+    void commandLine_data();
+    void commandLine();
+
+private:
+    QString writeIni(const QByteArray &text);
+    QTemporaryDir m_dir;
+    int m_count = 0;
+};
+
+QString TestSettings::writeIni(const QByteArray &text)
+{
+    const QString path = m_dir.filePath(QStringLiteral("s%1.ini").arg(++m_count));
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly))
+        qFatal("cannot write %s", qPrintable(path));
+    f.write(text);
+    return path;
+}
+
+void TestSettings::defaults()
+{
+    const Settings s = Settings::defaults();
+    QCOMPARE(s.databaseDriver, QStringLiteral("QSQLITE"));
+    QCOMPARE(s.gpsHost, QStringLiteral("127.0.0.1"));
+    QCOMPARE(s.gpsPort, quint16(3004));
+    QCOMPARE(s.crewRoster.size(), 6);
+    QCOMPARE(s.launchCoordinators, s.crewRoster.mid(0, 4));
+    QCOMPARE(s.reviewers, s.crewRoster.mid(0, 5));
+    QCOMPARE(s.payloadCoordinators.size(), 6);
+    QCOMPARE(s.payloadCoordinators.mid(0, 4), s.crewRoster.mid(0, 4));
+    QCOMPARE(s.assignees().last(), QStringLiteral("AUV Ops Team"));
+    QCOMPARE(s.assignees().size(), 7);
+#ifndef Q_OS_WIN
+    QVERIFY(s.database.startsWith(QDir::homePath()));
+    QVERIFY(s.database.endsWith(QLatin1String("/Bravik/Utilities/BravikLogUtility/BravikDatabase.sqlite")));
+    QCOMPARE(s.missionsFolder, QDir::homePath() + QStringLiteral("/Bravik/Missions"));
+    QCOMPARE(s.runProgram, QDir::homePath() + QStringLiteral("/Bravik/bin/runmission"));
+    QCOMPARE(s.stopProgram, QDir::homePath() + QStringLiteral("/Bravik/bin/slaysupervisor"));
+#endif
+}
+
+void TestSettings::iniOverrides()
+{
+    const QString path = writeIni(
+        "[database]\nlocation=/data/crew.sqlite\n"
+        "[missions]\nfolder=/data/missions\n"
+        "[commands]\nrun=/opt/auv/run\nrunArguments=--vehicle, bravik1\nstop=/opt/auv/stop\n"
+        "[gps]\nhost=192.0.2.7\nport=4001\n"
+        "[crew]\nroster=Kim, Lou, Max, Ned, Ola, Pia, Quin\n");
+    QStringList problems;
+    const Settings s = Settings::fromIniFile(path, Settings::defaults(), &problems);
+    QVERIFY2(problems.isEmpty(), qPrintable(problems.join('\n')));
+    QCOMPARE(s.database, QStringLiteral("/data/crew.sqlite"));
+    QCOMPARE(s.missionsFolder, QStringLiteral("/data/missions"));
+    QCOMPARE(s.runProgram, QStringLiteral("/opt/auv/run"));
+    QCOMPARE(s.runArguments, (QStringList{"--vehicle", "bravik1"}));
+    QCOMPARE(s.stopProgram, QStringLiteral("/opt/auv/stop"));
+    QCOMPARE(s.gpsHost, QStringLiteral("192.0.2.7"));
+    QCOMPARE(s.gpsPort, quint16(4001));
+    QCOMPARE(s.crewRoster, (QStringList{"Kim", "Lou", "Max", "Ned", "Ola", "Pia", "Quin"}));
+    // The person lists follow a new roster.
+    QCOMPARE(s.launchCoordinators, (QStringList{"Kim", "Lou", "Max", "Ned"}));
+    QCOMPARE(s.reviewers, (QStringList{"Kim", "Lou", "Max", "Ned", "Ola"}));
+    QCOMPARE(s.payloadCoordinators.mid(0, 4), s.launchCoordinators);
+}
+
+void TestSettings::badValues_data()
+{
+    QTest::addColumn<QByteArray>("ini");
+    QTest::addColumn<QString>("named");
+    QTest::newRow("port not a number") << QByteArray("[gps]\nport=abc\n") << "gps/port";
+    QTest::newRow("port zero") << QByteArray("[gps]\nport=0\n") << "gps/port";
+    QTest::newRow("port too large") << QByteArray("[gps]\nport=70000\n") << "gps/port";
+    QTest::newRow("unknown driver") << QByteArray("[database]\ndriver=oracle\n") << "database/driver";
+    QTest::newRow("empty database") << QByteArray("[database]\nlocation=\n") << "database/location";
+    QTest::newRow("empty roster") << QByteArray("[crew]\nroster=\n") << "crew/roster";
+}
+
+void TestSettings::badValues()
+{
+    QFETCH(QByteArray, ini);
+    QFETCH(QString, named);
+    QStringList problems;
+    const Settings d = Settings::defaults();
+    const Settings s = Settings::fromIniFile(writeIni(ini), d, &problems);
+    QCOMPARE(problems.size(), 1);
+    QVERIFY2(problems.first().contains(named), qPrintable(problems.first()));
+    // The program goes on with the defaults.
+    QCOMPARE(s.gpsPort, d.gpsPort);
+    QCOMPARE(s.databaseDriver, d.databaseDriver);
+    QCOMPARE(s.database, d.database);
+    QCOMPARE(s.crewRoster, d.crewRoster);
+}
+
+void TestSettings::missingAndUnreadableFiles()
+{
+    QStringList problems;
+    Settings::fromIniFile(m_dir.filePath(QStringLiteral("absent.ini")), Settings::defaults(), &problems);
+    QVERIFY(problems.isEmpty());
+
+    // A folder where the file should be cannot be read as settings.
+    const QString folder = m_dir.filePath(QStringLiteral("folder.ini"));
+    QVERIFY(QDir().mkpath(folder));
+    const Settings s = Settings::fromIniFile(folder, Settings::defaults(), &problems);
+    QCOMPARE(problems.size(), 1);
+    QVERIFY(problems.first().contains(folder));
+    QCOMPARE(s.gpsPort, quint16(3004));
+}
+
+void TestSettings::commandLine_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<bool>("help");
+    QTest::addColumn<QString>("config");
+    QTest::addColumn<QString>("database");
+    QTest::addColumn<int>("errors");
+    QTest::newRow("nothing") << QStringList{} << false << "" << "" << 0;
+    QTest::newRow("help") << QStringList{"--help"} << true << "" << "" << 0;
+    QTest::newRow("config and database") << QStringList{"--config", "/x.ini", "--database", "/y.sqlite"}
+                                         << false << "/x.ini" << "/y.sqlite" << 0;
+    QTest::newRow("equals forms") << QStringList{"--config=/x.ini", "--database=/y b.sqlite"}
+                                  << false << "/x.ini" << "/y b.sqlite" << 0;
+    QTest::newRow("missing value") << QStringList{"--config"} << false << "" << "" << 1;
+    QTest::newRow("unknown option") << QStringList{"--frobnicate"} << false << "" << "" << 1;
+}
+
+void TestSettings::commandLine()
+{
+    QFETCH(QStringList, args);
+    QFETCH(bool, help);
+    QFETCH(QString, config);
+    QFETCH(QString, database);
+    QFETCH(int, errors);
+    const bravik::CommandLine cl = bravik::parseCommandLine(QStringList{"bravik-log"} + args);
+    QCOMPARE(cl.help, help);
+    QCOMPARE(cl.configFile, config);
+    QCOMPARE(cl.database, database);
+    QCOMPARE(cl.errors.size(), errors);
+}
+
+QTEST_GUILESS_MAIN(TestSettings)
+#include "tst_settings.moc"
