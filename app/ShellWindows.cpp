@@ -47,6 +47,16 @@ QComboBox *editableList(QWidget *parent, const char *name)
     return c;
 }
 
+// Places a label at its design position, widened when the font on this
+// machine needs more room than the design gave, so no caption is cut off.
+void placeLabel(QLabel *label, int left, int top, int width, int height)
+{
+    twips::place(label, left, top, width, height);
+    const int needed = label->sizeHint().width();
+    if (label->width() < needed)
+        label->resize(needed, label->height());
+}
+
 QFont controlFont()
 {
     QFont f(QStringLiteral("Sans Serif"));
@@ -157,7 +167,7 @@ frmLogMain::frmLogMain()
     Label1 = make<QLabel>(this, "Label1");
     Label1->setText(QStringLiteral("Date and Time GMT"));
     Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    twips::place(Label1, 360, 600, 1695, 240);
+    placeLabel(Label1, 360, 600, 1695, 240);
 
     txtTime = make<QLineEdit>(this, "txtTime");
     txtTime->setFont(font);
@@ -166,7 +176,7 @@ frmLogMain::frmLogMain()
     lblSubmittedby = make<QLabel>(this, "lblSubmittedby");
     lblSubmittedby->setText(QStringLiteral("Submitted By"));
     lblSubmittedby->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    twips::place(lblSubmittedby, 360, 1440, 1215, 240);
+    placeLabel(lblSubmittedby, 360, 1440, 1215, 240);
 
     cmbSubmittedBy = editableList(this, "cmbSubmittedBy");
     cmbSubmittedBy->setFont(font);

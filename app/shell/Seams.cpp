@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QProcess>
+#include <QStandardPaths>
 
 namespace bravik {
 
@@ -49,7 +50,17 @@ class RealCommandRunner : public CommandRunner
 public:
     bool start(const QString &program, const QStringList &arguments, QString *error) override
     {
-        QFileInfo info(program);
+        // A bare name is looked up on the PATH, as a shell would.
+        QString path = program;
+        if (!program.contains(QLatin1Char('/')) && !program.contains(QLatin1Char('\\'))) {
+            path = QStandardPaths::findExecutable(program);
+            if (path.isEmpty()) {
+                if (error)
+                    *error = QStringLiteral("no program of that name was found on the PATH");
+                return false;
+            }
+        }
+        QFileInfo info(path);
         if (!info.exists()) {
             if (error)
                 *error = QStringLiteral("the file does not exist");
@@ -61,7 +72,7 @@ public:
             return false;
         }
         QProcess process;
-        process.setProgram(program);
+        process.setProgram(path);
         process.setArguments(arguments);
         process.setStandardInputFile(QProcess::nullDevice());
         qint64 pid = 0;

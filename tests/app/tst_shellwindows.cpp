@@ -105,6 +105,9 @@ void TestShellWindows::mainWindowAtCreation()
     QCOMPARE(w->cmdSubmitEntry->text(), QStringLiteral("Submit Log Entry"));
     QCOMPARE(w->cmdQuit->text(), QStringLiteral("Exit Log"));
     QVERIFY(!w->cmdQuit->isDefault() && !w->cmdSubmitEntry->isDefault());
+    // No caption is cut off, whatever the fonts on this machine.
+    for (QLabel *label : {w->Label1, w->lblSubmittedby})
+        QVERIFY2(label->width() >= label->sizeHint().width(), qPrintable(label->text()));
 
     // Tab order: Exit Log, category, Submit, clock, submitter.
     QVERIFY(QTest::qWaitForWindowActive(w));
