@@ -1,5 +1,6 @@
 // bravik-mission: the mission templates on the command line.
 #include "CommandLineTemplates.h"
+#include "MultiLegTemplates.h"
 
 #include <QCoreApplication>
 #include <QStringList>
@@ -13,6 +14,7 @@ int main(int argc, char **argv)
 
     // Every template that the tool knows registers here.
     bravik::mission::registerSingleLegCliTemplates();
+    bravik::mission::registerMultiLegCliTemplates();
 
     const bravik::mission::CliResult r = bravik::mission::runMissionCommandLine(arguments);
     if (!r.standardOutput.isEmpty()) {
