@@ -1,8 +1,11 @@
 #include "MissionWindows.h"
 
 #include "WindowManager.h"
+#include "frmMultipleSetpoints.h"
+#include "frmMultipleWaypoints.h"
 #include "frmSelectTemplate.h"
 #include "frmTestMissionData.h"
+#include "frmTransectMissionData.h"
 #include "frmTransitMissionData.h"
 #include "frmWaypointMissionData.h"
 
@@ -14,6 +17,9 @@ void registerWindows()
     windows().registerWindow<frmTransitMissionData>();
     windows().registerWindow<frmTestMissionData>();
     windows().registerWindow<frmWaypointMissionData>();
+    windows().registerWindow<frmMultipleSetpoints>();
+    windows().registerWindow<frmMultipleWaypoints>();
+    windows().registerWindow<frmTransectMissionData>();
 }
 
 } // namespace bravik::mission

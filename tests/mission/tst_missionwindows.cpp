@@ -100,9 +100,6 @@ private:
 void TestMissionWindows::initTestCase()
 {
     mission::registerWindows();
-    // Stand-ins for the multi-leg windows that live elsewhere.
-    for (const char *name : {"frmMultipleSetpoints", "frmMultipleWaypoints"})
-        windows().registerWindow(QString::fromLatin1(name), [] { return new ManagedWindow; });
 }
 
 void TestMissionWindows::init()
@@ -132,8 +129,7 @@ void TestMissionWindows::chooser_data()
     QTest::newRow("lower-case transit") << "transit" << "" << "Unknown mission type selected.";
     QTest::newRow("empty") << "" << "" << "Unknown mission type selected.";
     QTest::newRow("trailing blank") << "Waypoint " << "" << "Unknown mission type selected.";
-    QTest::newRow("template not in this program") << "Transect" << ""
-                                                  << "The Transect template is not available in this program.";
+    QTest::newRow("Transect") << "Transect" << "frmTransectMissionData" << "";
 }
 
 void TestMissionWindows::chooser()
