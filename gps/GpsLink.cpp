@@ -49,6 +49,9 @@ GpsLink::GpsLink(QWidget *window, AfterFix after)
     , m_label(new QLabel(window))
 {
     m_label->setObjectName(QStringLiteral("lblGpsStatus"));
+    // The longer texts ("no connection to ..., last fix ...") take two lines.
+    m_label->setWordWrap(true);
+    m_label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     m_label->setText(m_feed->status());
     connect(m_feed, &gps::GpsFeed::statusChanged, m_label, &QLabel::setText);
     m_feed->open(settings().gpsHost, settings().gpsPort);

@@ -180,7 +180,7 @@ frmWeatherObservation::frmWeatherObservation(QWidget *parent)
     // The GPS feed connects now, once per load; the buffer is emptied by
     // every fix, so each fix takes a sentence newer than the last.
     m_gps = new bravik::GpsLink(this, bravik::GpsLink::AfterFix::EmptyBuffer);
-    m_gps->placeStatus(3360, 1260, 2775, 615);
+    m_gps->placeStatus(3240, 1260, 3780, 615);
     lblGpsStatus = m_gps->statusLabel();
 
     finishSetup({cmdQuit, cmbNS, cmbEW, txtWindSpeed, txtWindDirection, txtSwellHeight, txtSwellPeriod,
