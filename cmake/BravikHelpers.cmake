@@ -25,3 +25,15 @@ function(bravik_add_subfolders)
     add_subdirectory(${dir})
   endforeach()
 endfunction()
+
+# bravik_also_on_postgres(NAME)
+# Registers the test NAME a second time as NAME_pg, run against the
+# PostgreSQL server that BRAVIK_TEST_PG names (the test skips itself when
+# none is set up).
+function(bravik_also_on_postgres name)
+  add_test(NAME ${name}_pg COMMAND ${name})
+  get_test_property(${name} TIMEOUT timeout)
+  set_tests_properties(${name}_pg PROPERTIES
+    TIMEOUT ${timeout}
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8;QT_LOGGING_RULES=qt.qpa.*=false;BRAVIK_TEST_DRIVER=QPSQL")
+endfunction()

@@ -1,12 +1,12 @@
 #include "Database.h"
 
+#include "Connection.h"
 #include "Schema.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSqlField>
+#include <QRegularExpression>
 #include <QSqlQuery>
-#include <QSqlRecord>
 #include <QtGlobal>
 #include <atomic>
 
@@ -50,13 +50,80 @@ bool containsName(const QStringList &names, const QString &name)
     return names.contains(name, Qt::CaseInsensitive);
 }
 
-QStringList columnsOf(const QSqlDatabase &db, const QString &table)
+Column::Kind kindOf(const QString &declaredType)
 {
-    const QSqlRecord record = db.record(table);
+    // The way SQLite reads a declared type, which also covers PostgreSQL's
+    // type names.
+    const QString t = declaredType.toUpper();
+    if (t.contains(QLatin1String("BOOL")))
+        return Column::Kind::Boolean;
+    if (t.contains(QLatin1String("INT")))
+        return Column::Kind::Integer;
+    if (t.contains(QLatin1String("REAL")) || t.contains(QLatin1String("FLOA")) || t.contains(QLatin1String("DOUB"))
+        || t.contains(QLatin1String("NUMERIC")) || t.contains(QLatin1String("DECIMAL")))
+        return Column::Kind::Real;
+    if (t.contains(QLatin1String("BLOB")) || t.contains(QLatin1String("BYTEA")))
+        return Column::Kind::Blob;
+    return Column::Kind::Text;
+}
+
+bool listTables(const QSqlDatabase &db, const Dialect &dialect, QStringList *names, QString *error)
+{
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    if (!q.exec(dialect.listTables)) {
+        *error = Database::errorText(q.lastError());
+        return false;
+    }
+    names->clear();
+    while (q.next())
+        *names << q.value(0).toString();
+    return true;
+}
+
+bool listColumns(const QSqlDatabase &db, const Dialect &dialect, const QString &table, QList<Column> *columns,
+                 QString *error)
+{
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    if (!q.prepare(dialect.listColumns)) {
+        *error = Database::errorText(q.lastError());
+        return false;
+    }
+    q.bindValue(0, table);
+    if (!q.exec()) {
+        *error = Database::errorText(q.lastError());
+        return false;
+    }
+    columns->clear();
+    while (q.next()) {
+        Column c;
+        c.name = q.value(0).toString();
+        c.declaredType = q.value(1).toString();
+        c.kind = kindOf(c.declaredType);
+        columns->append(c);
+    }
+    return true;
+}
+
+QStringList namesOf(const QList<Column> &columns)
+{
     QStringList names;
-    for (int i = 0; i < record.count(); ++i)
-        names << record.fieldName(i);
+    for (const Column &c : columns)
+        names << c.name;
     return names;
+}
+
+QString typeFor(const Dialect &dialect, Column::Kind kind)
+{
+    switch (kind) {
+    case Column::Kind::Integer: return dialect.integerType;
+    case Column::Kind::Real: return dialect.realType;
+    case Column::Kind::Boolean: return dialect.booleanType;
+    case Column::Kind::Blob: return dialect.blobType;
+    case Column::Kind::Text: break;
+    }
+    return dialect.textType;
 }
 
 bool createTable(QSqlDatabase &db, const Dialect &dialect, const TableDef &table,
@@ -77,27 +144,15 @@ bool createTable(QSqlDatabase &db, const Dialect &dialect, const TableDef &table
 bool addKey(QSqlDatabase &db, const Dialect &dialect, const TableDef &table, QString *error)
 {
     const QString old = table.name + QStringLiteral(" before key");
-    const QSqlRecord record = db.record(table.name);
+    QList<Column> present;
+    if (!listColumns(db, dialect, table.name, &present, error))
+        return false;
     QStringList copied, extras;
-    for (int i = 0; i < record.count(); ++i) {
-        const QSqlField field = record.field(i);
-        copied << Dialect::quote(field.name());
-        if (containsName(table.fields, field.name()))
+    for (const Column &field : present) {
+        copied << Dialect::quote(field.name);
+        if (containsName(table.fields, field.name))
             continue;
-        QString type = dialect.textType;
-        switch (field.metaType().id()) {
-        case QMetaType::Int: case QMetaType::LongLong: case QMetaType::UInt: case QMetaType::ULongLong:
-            type = dialect.integerType; break;
-        case QMetaType::Double:
-            type = dialect.realType; break;
-        case QMetaType::Bool:
-            type = dialect.booleanType; break;
-        case QMetaType::QByteArray:
-            type = dialect.blobType; break;
-        default:
-            break;
-        }
-        extras << Dialect::quote(field.name()) + QLatin1Char(' ') + type;
+        extras << Dialect::quote(field.name) + QLatin1Char(' ') + typeFor(dialect, field.kind);
     }
     const QString columns = copied.join(QStringLiteral(", "));
     QString copy = QStringLiteral("INSERT INTO %1 (%2) SELECT %2 FROM %3")
@@ -114,19 +169,24 @@ bool addKey(QSqlDatabase &db, const Dialect &dialect, const TableDef &table, QSt
 // there already is touched.  Runs inside the caller's transaction.
 bool createMissing(QSqlDatabase &db, const Dialect &dialect, QString *error)
 {
-    const QStringList existing = db.tables(QSql::Tables);
+    QStringList existing;
+    if (!listTables(db, dialect, &existing, error))
+        return false;
     for (const TableDef &table : schema()) {
         if (!containsName(existing, table.name)) {
             if (!createTable(db, dialect, table, {}, error))
                 return false;
             continue;
         }
-        if (!containsName(columnsOf(db, table.name), keyColumn())) {
+        QList<Column> columns;
+        if (!listColumns(db, dialect, table.name, &columns, error))
+            return false;
+        const QStringList present = namesOf(columns);
+        if (!containsName(present, keyColumn())) {
             if (!addKey(db, dialect, table, error))
                 return false;
             continue;
         }
-        const QStringList present = columnsOf(db, table.name);
         for (const QString &field : table.fields) {
             if (containsName(present, field))
                 continue;
@@ -160,11 +220,11 @@ int readVersion(QSqlDatabase &db, const Dialect &dialect, bool *ok, QString *err
 // logbook at once do not both upgrade it.
 bool upgrade(QSqlDatabase &db, const Dialect &dialect, QString *error)
 {
+    // A quick look first; a logbook that has no version yet (on a server:
+    // no version table) is checked again under the lock below.
     bool ok = false;
-    if (readVersion(db, dialect, &ok, error) >= kSchemaVersion)
+    if (readVersion(db, dialect, &ok, nullptr) >= kSchemaVersion && ok)
         return true;
-    if (!ok)
-        return false;
 
     if (!run(db, dialect.beginWrite, error))
         return false;
@@ -183,7 +243,8 @@ bool upgrade(QSqlDatabase &db, const Dialect &dialect, QString *error)
         if (!createMissing(db, dialect, error))
             return fail();
         for (const QString &sql : dialect.writeVersion) {
-            if (!run(db, sql.arg(kSchemaVersion), error))
+            const QString statement = sql.contains(QLatin1String("%1")) ? sql.arg(kSchemaVersion) : sql;
+            if (!run(db, statement, error))
                 return fail();
         }
     }
@@ -199,6 +260,26 @@ struct Database::Private
     QString connectionName;
     DatabaseLocation where;
     const Dialect *dialect = nullptr;
+    quint64 generation = 0;
+
+    // Connects the (already added) connection and sets up the session.
+    bool connect(QString *error)
+    {
+        QSqlDatabase db = QSqlDatabase::database(connectionName, false);
+        if (!connection::configure(db, where, error))
+            return false;
+        if (!db.open()) {
+            *error = errorText(db.lastError());
+            return false;
+        }
+        for (const QString &sql : dialect->sessionStatements) {
+            if (!run(db, sql, error)) {
+                db.close();
+                return false;
+            }
+        }
+        return true;
+    }
 };
 
 Database::Database()
@@ -230,7 +311,7 @@ std::unique_ptr<Database> Database::open(const DatabaseLocation &where, QString 
         *error = QStringLiteral("The database driver \"%1\" is not installed.").arg(where.driver);
         return nullptr;
     }
-    if (where.location.isEmpty()) {
+    if (where.location.trimmed().isEmpty()) {
         *error = QStringLiteral("No database location is set.");
         return nullptr;
     }
@@ -249,16 +330,8 @@ std::unique_ptr<Database> Database::open(const DatabaseLocation &where, QString 
     database->d->dialect = dialect;
 
     QSqlDatabase db = QSqlDatabase::addDatabase(where.driver, database->d->connectionName);
-    db.setDatabaseName(where.location);
-    db.setConnectOptions(dialect->connectOptions);
-    if (!db.open()) {
-        *error = errorText(db.lastError());
+    if (!database->d->connect(error))
         return nullptr;
-    }
-    for (const QString &sql : dialect->sessionStatements) {
-        if (!run(db, sql, error))
-            return nullptr;
-    }
     if (!upgrade(db, *dialect, error))
         return nullptr;
     return database;
@@ -279,6 +352,41 @@ const Dialect &Database::dialect() const
     return *d->dialect;
 }
 
+bool Database::tables(QStringList *names, QString *error) const
+{
+    QString ignored;
+    return listTables(connection(), *d->dialect, names, error ? error : &ignored);
+}
+
+bool Database::columns(const QString &table, QList<Column> *columns, QString *error) const
+{
+    QString ignored;
+    return listColumns(connection(), *d->dialect, table, columns, error ? error : &ignored);
+}
+
+bool Database::isBroken() const
+{
+    return connection::isBroken(connection());
+}
+
+bool Database::reopen(QString *error)
+{
+    QString ignored;
+    if (!error)
+        error = &ignored;
+    {
+        QSqlDatabase db = connection();
+        db.close();
+    }
+    ++d->generation;
+    return d->connect(error);
+}
+
+quint64 Database::generation() const
+{
+    return d->generation;
+}
+
 int Database::schemaVersion()
 {
     return kSchemaVersion;
@@ -286,7 +394,15 @@ int Database::schemaVersion()
 
 QString Database::errorText(const QSqlError &error)
 {
-    const QString engine = error.databaseText().trimmed();
+    QString engine = error.databaseText().trimmed();
+    // A server's report carries the statement's position and its error
+    // code after the message itself; the message is what the user needs.
+    const int position = engine.indexOf(QLatin1String("\nLINE "));
+    if (position > 0)
+        engine.truncate(position);
+    static const QRegularExpression code(QStringLiteral("\\s*\\([0-9A-Z]{5}\\)$"));
+    engine.remove(code);
+    engine = engine.trimmed();
     if (!engine.isEmpty())
         return engine;
     const QString text = error.text().trimmed();

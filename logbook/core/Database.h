@@ -15,6 +15,17 @@ struct DatabaseLocation
 {
     QString driver = QStringLiteral("QSQLITE");
     QString location;
+
+    bool operator==(const DatabaseLocation &) const = default;
+};
+
+// One field of a table as the engine has it.
+struct Column
+{
+    enum class Kind { Text, Boolean, Integer, Real, Blob };
+    QString name;
+    QString declaredType;
+    Kind kind = Kind::Text;
 };
 
 // One connection to the logbook.  Opening it creates the file, its folder
@@ -33,6 +44,19 @@ public:
     QSqlDatabase connection() const;
     const DatabaseLocation &location() const;
     const Dialect &dialect() const;
+
+    // The tables this connection sees, and the fields of one of them (none
+    // when it does not exist); false with the engine's message on failure.
+    bool tables(QStringList *names, QString *error) const;
+    bool columns(const QString &table, QList<Column> *columns, QString *error) const;
+
+    // A server connection can break (the server restarted, the network
+    // went away); it does not come back by itself.  isBroken() tells,
+    // without asking the server; reopen() connects again.  Every reopen
+    // counts up generation(): statements prepared before it are gone.
+    bool isBroken() const;
+    bool reopen(QString *error);
+    quint64 generation() const;
 
     // The version of the tables this program creates; a logbook at an
     // older version is upgraded in place when opened.

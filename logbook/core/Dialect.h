@@ -25,6 +25,19 @@ struct Dialect
     QString blobType;
     QString storageOrder;           // orders a key-less table's rows as stored
 
+    // The tables a connection sees (one name a row), and the fields of one
+    // table (name and declared type a row, in order; the table's name is
+    // bound).
+    QString listTables;
+    QString listColumns;
+
+    // After rows were inserted with keys of their own: makes the next new
+    // row's key follow the largest one.  %1 is the quoted table, %2 the
+    // quoted key; the
+    // table's name and the key's name are bound.  Empty when the engine
+    // does this by itself.
+    QString followKeys;
+
     QString beginWrite;             // starts a transaction that writes
     bool insertReturnsKey = false;  // INSERT ... RETURNING key, else lastInsertId()
 

@@ -33,11 +33,15 @@ struct RecordCursor::Private
     QHash<QString, QVariant> values;
     QSet<QString> changed;
     QString lastError;
+    quint64 generation = 0;
+    qint64 attemptedKey = -1;      // the key the last insert got, before its commit
+    qint64 unknownInsertKey = -1;  // a new row whose commit went unanswered
 
     RowQuery first, last, next, previous;
 
     Private(Database &db, const QString &table)
         : database(db)
+        , generation(db.generation())
     {
         // A table the program does not know has no fields; its first
         // query reports the engine's message.
@@ -78,9 +82,60 @@ struct RecordCursor::Private
         changed.clear();
     }
 
+    void forgetPrepared()
+    {
+        for (RowQuery *rq : {&first, &last, &next, &previous})
+            rq->query.reset();
+    }
+
+    // A server connection that broke (server restarted or gone, network
+    // lost) is opened again before the next statement; the statements
+    // prepared on the old one went with it.
+    bool ensureConnected()
+    {
+        if (generation != database.generation()) {
+            forgetPrepared();
+            generation = database.generation();
+        }
+        if (!database.isBroken())
+            return true;
+        forgetPrepared();
+        QString error;
+        const bool ok = database.reopen(&error);
+        generation = database.generation();
+        if (!ok)
+            lastError = error;
+        return ok;
+    }
+
+    // After a failure: true when the connection had broken and is open
+    // again, so the work can be repeated.  Otherwise lastError keeps the
+    // server's message (with the reconnect's, when that failed too).
+    bool reconnectAfterFailure()
+    {
+        if (!database.isBroken())
+            return false;
+        forgetPrepared();
+        QString error;
+        const bool ok = database.reopen(&error);
+        generation = database.generation();
+        if (!ok && !error.isEmpty() && !lastError.contains(error))
+            lastError += QLatin1Char('\n') + error;
+        return ok;
+    }
+
     // Runs one single-row read.  Returns false on an engine failure; else
     // *found tells whether a row came back, and the row is current.
     bool fetch(RowQuery &rq, const QVariant &bound, bool *found)
+    {
+        if (!ensureConnected())
+            return false;
+        if (fetchOnce(rq, bound, found))
+            return true;
+        return reconnectAfterFailure() && fetchOnce(rq, bound, found);
+    }
+
+    bool fetchOnce(RowQuery &rq, const QVariant &bound, bool *found)
     {
         *found = false;
         if (!rq.query) {
@@ -169,7 +224,71 @@ struct RecordCursor::Private
     {
         if (changed.isEmpty() || state == State::NoRow)
             return true;
+        if (!ensureConnected())
+            return false;
+        if (!settleUnknownInsert())
+            return false;
 
+        bool commitSent = false;
+        bool keptAsNew = false;
+        bool ok = writeOnce(&commitSent, &keptAsNew);
+        if (!ok && database.isBroken()) {
+            if (commitSent) {
+                // The server may have stored the row before the connection
+                // went; the next attempt looks before storing it again.
+                if (state == State::New || keptAsNew)
+                    unknownInsertKey = attemptedKey;
+                lastError += QStringLiteral(
+                    "\nThe connection was lost while the entry was being stored; it is kept here "
+                    "and stored when you leave it again.");
+                reconnectAfterFailure();
+                return false;
+            }
+            ok = reconnectAfterFailure() && writeOnce(&commitSent, &keptAsNew);
+        }
+        if (!ok)
+            return false;
+        if (keptAsNew) {
+            lastError = QStringLiteral(
+                "This entry was deleted by someone else before your changes were stored. "
+                "Everything shown in it has been stored again as a new entry.");
+            return false;
+        }
+        return true;
+    }
+
+    // A new row whose commit went unanswered: if the server did store it,
+    // the current row is that stored row from now on.
+    bool settleUnknownInsert()
+    {
+        if (unknownInsertKey < 0)
+            return true;
+        QSqlQuery q(database.connection());
+        q.setForwardOnly(true);
+        if (!q.prepare(QStringLiteral("SELECT 1 FROM %1 WHERE %2 = ?")
+                           .arg(Dialect::quote(def.name), Dialect::quote(keyColumn())))) {
+            lastError = Database::errorText(q.lastError());
+            return false;
+        }
+        q.bindValue(0, unknownInsertKey);
+        if (!q.exec()) {
+            lastError = Database::errorText(q.lastError());
+            return false;
+        }
+        if (q.next()) {
+            state = State::Stored;
+            key = unknownInsertKey;
+        }
+        q.finish();
+        unknownInsertKey = -1;
+        return true;
+    }
+
+    bool writeOnce(bool *commitSent, bool *keptAsNew)
+    {
+        *commitSent = false;
+        *keptAsNew = false;
+        attemptedKey = -1;
         QSqlQuery tx(database.connection());
         if (!exec(tx, database.dialect().beginWrite))
             return false;
@@ -190,6 +309,7 @@ struct RecordCursor::Private
         if (state == State::New) {
             if (!insert(fields, &storedKey))
                 return rollback();
+            attemptedKey = storedKey;
         } else {
             QStringList sets;
             for (const QString &field : fields)
@@ -222,20 +342,17 @@ struct RecordCursor::Private
                 }
                 if (!insert(keep, &storedKey))
                     return rollback();
+                attemptedKey = storedKey;
             }
         }
+        *commitSent = true;
+        *keptAsNew = deletedElsewhere;
         if (!exec(tx, QStringLiteral("COMMIT")))
             return rollback();
 
         state = State::Stored;
         key = storedKey;
         changed.clear();
-        if (deletedElsewhere) {
-            lastError = QStringLiteral(
-                "This entry was deleted by someone else before your changes were stored. "
-                "Everything shown in it has been stored again as a new entry.");
-            return false;
-        }
         return true;
     }
 };

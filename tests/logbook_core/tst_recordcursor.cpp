@@ -2,7 +2,9 @@
 // save-on-leave, what reaches the file, and engine failures.
 #include "LogbookFixture.h"
 
+#include <QMutex>
 #include <QSemaphore>
+#include <QSet>
 #include <QSignalSpy>
 #include <QThread>
 
@@ -23,7 +25,21 @@ class RecordCursorTest : public QObject
         file.sql(QStringLiteral("COMMIT"));
     }
 
+    // The rows' values of one field (or expression), in the table's order.
+    static QString column(LogbookFile &file, const QString &table, const QString &expression)
+    {
+        return file.sql(QStringLiteral("SELECT group_concat(v, ',') FROM (SELECT %1 AS v FROM \"%2\" ORDER BY \"BravikKey\") s")
+                            .arg(expression, table)).toString();
+    }
+
 private Q_SLOTS:
+    void initTestCase()
+    {
+        const QString skip = LogbookFile::skipReason();
+        if (!skip.isEmpty())
+            QSKIP(qPrintable(skip));
+    }
+
     void emptyTable()
     {
         LogbookFile file;
@@ -234,8 +250,13 @@ private Q_SLOTS:
             cursor.setValue(QStringLiteral("PayloadOperational"), true);
             QVERIFY(cursor.save());
         }
-        const QString sql = QStringLiteral("SELECT \"GPS Fix Valid\" || \"DVL Operational\" || \"PayloadOperational\" || \"AHRS Operational\" FROM \"Predive\"");
-        QCOMPARE(file.sql(sql).toString(), QStringLiteral("1010"));   // an untouched box is false
+        QString sql = QStringLiteral("SELECT ");
+        for (const char *f : {"GPS Fix Valid", "DVL Operational", "PayloadOperational", "AHRS Operational"})
+            sql += QStringLiteral("CAST(\"%1\" AS TEXT) || ").arg(QLatin1String(f));
+        sql += QStringLiteral("'' FROM \"Predive\"");
+        // An untouched box is false.
+        QCOMPARE(file.sql(sql).toString(), file.booleanText(true) + file.booleanText(false) + file.booleanText(true)
+                                               + file.booleanText(false));
         auto db = file.open();
         RecordCursor cursor(*db, QStringLiteral("Predive"));
         QVERIFY(cursor.open());
@@ -269,8 +290,8 @@ private Q_SLOTS:
                 cursor.setValue(field, QStringLiteral("y"));
         }
         QVERIFY(cursor.save());
-        const QString pair = QStringLiteral("SELECT group_concat(coalesce(\"%2\", 'null') || '/' || coalesce(\"%3\", 'null'), ' ') FROM \"%1\"");
-        QCOMPARE(file.sql(pair.arg(table, hidden[0], hidden[1])).toString(), QStringLiteral("34.5/-121.9 null/null"));
+        const QString pair = QStringLiteral("coalesce(\"%1\", 'null') || '/' || coalesce(\"%2\", 'null')");
+        QCOMPARE(column(file, table, pair.arg(hidden[0], hidden[1])), QStringLiteral("34.5/-121.9,null/null"));
     }
 
     void noReadLeftOpenBetweenMoves()
@@ -282,6 +303,18 @@ private Q_SLOTS:
         QVERIFY(cursor.open());
         QVERIFY(cursor.moveNext());
         file.sql(QStringLiteral("INSERT INTO \"Miscellaneous\" (\"Note\") VALUES ('4')"));
+        if (file.isPostgres()) {
+            // No transaction of the cursor's stays open on the server.
+            QSqlQuery q(db->connection());
+            QVERIFY(q.exec(QStringLiteral("SELECT pg_backend_pid()")) && q.next());
+            const int pid = q.value(0).toInt();
+            q.finish();
+            QCOMPARE(file.sql(QStringLiteral("SELECT state FROM pg_stat_activity WHERE pid = ?"), {pid}).toString(),
+                     QStringLiteral("idle"));
+            QVERIFY(cursor.moveLast());
+            QCOMPARE(cursor.value(QStringLiteral("Note")).toString(), QStringLiteral("4"));
+            return;
+        }
         // A full checkpoint is blocked (busy = 1) by any open read.
         QCOMPARE(file.sql(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)")).toInt(), 0);
         QVERIFY(cursor.moveLast());
@@ -293,6 +326,15 @@ private Q_SLOTS:
         QTest::addColumn<QString>("sabotage");
         QTest::addColumn<QString>("repair");
         QTest::addColumn<QString>("message");
+        if (bravik::test::postgresRequested()) {
+            QTest::newRow("refused insert")
+                << "CREATE TRIGGER \"refuse\" BEFORE INSERT ON \"Miscellaneous\" FOR EACH ROW EXECUTE FUNCTION refuse()"
+                << "DROP TRIGGER \"refuse\" ON \"Miscellaneous\"" << "disk is full";
+            QTest::newRow("table dropped")
+                << "ALTER TABLE \"Miscellaneous\" RENAME TO \"Gone\""
+                << "ALTER TABLE \"Gone\" RENAME TO \"Miscellaneous\"" << "relation \"Miscellaneous\" does not exist";
+            return;
+        }
         QTest::newRow("refused insert")
             << "CREATE TRIGGER \"refuse\" BEFORE INSERT ON \"Miscellaneous\" BEGIN SELECT RAISE(ABORT, 'disk is full'); END"
             << "DROP TRIGGER \"refuse\"" << "disk is full";
@@ -312,6 +354,9 @@ private Q_SLOTS:
         QVERIFY(cursor.open());
         QVERIFY(cursor.beginNew());
         cursor.setValue(QStringLiteral("Note"), QStringLiteral("precious"));
+        if (file.isPostgres())
+            file.sql(QStringLiteral("CREATE FUNCTION refuse() RETURNS trigger LANGUAGE plpgsql AS "
+                                    "'BEGIN RAISE EXCEPTION ''disk is full''; END'"));
         file.sql(sabotage);
         QVERIFY(!cursor.moveFirst());
         QCOMPARE(failed.count(), 1);
@@ -381,12 +426,14 @@ private Q_SLOTS:
         // Another program holding the write lock for a moment: B waits
         // for it instead of failing with "database is locked".
         QSemaphore locked;
-        std::unique_ptr<QThread> other(QThread::create([&file, &locked]() {
+        const DatabaseLocation where = file.where();
+        std::unique_ptr<QThread> other(QThread::create([where, &locked]() {
             {
-                QSqlDatabase conn = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other"));
-                conn.setDatabaseName(file.path);
+                QSqlDatabase conn = QSqlDatabase::addDatabase(where.driver, QStringLiteral("other"));
+                QString error;
+                connection::configure(conn, where, &error);
                 conn.open();
-                QSqlQuery(conn).exec(QStringLiteral("BEGIN IMMEDIATE"));
+                QSqlQuery(conn).exec(Dialect::forDriver(where.driver)->beginWrite);
                 QSqlQuery(conn).exec(QStringLiteral("UPDATE \"Miscellaneous\" SET \"Note\" = 'other'"));
                 locked.release();
                 QThread::msleep(300);
@@ -400,8 +447,71 @@ private Q_SLOTS:
         b.setValue(QStringLiteral("Note"), QStringLiteral("B after wait"));
         QVERIFY(b.save());
         other->wait();
-        QCOMPARE(file.sql(QStringLiteral("SELECT group_concat(\"Note\", ',') FROM \"Miscellaneous\"")).toString(),
-                 QStringLiteral("other,B after wait"));
+        QCOMPARE(column(file, QStringLiteral("Miscellaneous"), QStringLiteral("\"Note\"")), QStringLiteral("other,B after wait"));
+    }
+
+    // Two crew computers submitting to the same table at the same moment
+    // get two rows; neither is lost.
+    void simultaneousSubmissions()
+    {
+        LogbookFile file;
+        { auto db = file.open(); QVERIFY(db); }
+        const DatabaseLocation where = file.where();
+        constexpr int kPrograms = 2;
+        constexpr int kRounds = 5;
+        QSemaphore ready, go;
+        QMutex lock;
+        QStringList errors;
+        QList<qint64> keys;
+        std::vector<std::unique_ptr<QThread>> programs;
+        for (int p = 0; p < kPrograms; ++p) {
+            programs.emplace_back(QThread::create([&, p]() {
+                QString error;
+                auto db = Database::open(where, &error);
+                std::unique_ptr<RecordCursor> cursor;
+                if (db) {
+                    cursor = std::make_unique<RecordCursor>(*db, QStringLiteral("TaskList"));
+                    if (!cursor->open())
+                        error = cursor->lastError();
+                }
+                for (int round = 0; round < kRounds; ++round) {
+                    bool ok = false;
+                    qint64 key = -1;
+                    if (error.isEmpty()) {
+                        cursor->moveLast();
+                        cursor->beginNew();
+                        cursor->setValue(QStringLiteral("Date/Time"), QStringLiteral("round %1").arg(round));
+                        cursor->setValue(QStringLiteral("SubmittedBy"), QStringLiteral("computer %1").arg(p));
+                    }
+                    ready.release();
+                    go.acquire();   // everyone presses "Submit" at once
+                    if (error.isEmpty()) {
+                        ok = cursor->save();
+                        key = cursor->currentKey();
+                        if (!ok)
+                            error = cursor->lastError();
+                    }
+                    QMutexLocker locked(&lock);
+                    if (!ok)
+                        errors << error;
+                    keys << key;
+                }
+                cursor.reset();
+            }));
+            programs.back()->start();
+        }
+        for (int round = 0; round < kRounds; ++round) {
+            ready.acquire(kPrograms);
+            go.release(kPrograms);
+        }
+        for (auto &p : programs)
+            p->wait();
+        QVERIFY2(errors.isEmpty(), qPrintable(errors.join('\n')));
+        QCOMPARE(file.count(QStringLiteral("TaskList")), kPrograms * kRounds);
+        QCOMPARE(QSet<qint64>(keys.begin(), keys.end()).size(), kPrograms * kRounds);
+        for (int p = 0; p < kPrograms; ++p)
+            QCOMPARE(file.sql(QStringLiteral("SELECT COUNT(*) FROM \"TaskList\" WHERE \"SubmittedBy\" = ?"),
+                              {QStringLiteral("computer %1").arg(p)}).toInt(), kRounds);
     }
 };
 
