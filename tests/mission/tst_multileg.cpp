@@ -70,7 +70,6 @@ private slots:
     void waypointChecks_data();
     void waypointChecks();
     void waypointCountChangedMidEntry();
-    void waypointDefaultsForFirstOnly();
     void waypointExample();
 
     void transectChecks_data();
@@ -287,14 +286,6 @@ void TestMultiLeg::twentyLegsNeverBeyondIndex19()
 
 void TestMultiLeg::captionsAfterFirstLeg()
 {
-    QCOMPARE(captionTexts(SetpointWizard::designCaptions()),
-             (QStringList{"lblDepth=Enter depth (m) for setpoint 1", "lblDuration=Enter duration (s) of setpoint 1",
-                          "lblHeading=Enter heading (deg T) for setpoint 1", "lblSpeed=Enter speed (m/s) for setpoint 1"}));
-    QCOMPARE(captionTexts(WaypointWizard::designCaptions()),
-             (QStringList{"lblDepth=Enter depth (m) for waypoint 1", "lblDuration=Enter duration (s) for waypoint  1",
-                          "lblLat=Enter latitude of waypoint 1", "lblLong=Enter longitude of waypoint 1",
-                          "lblSpeed=Enter speed (m/s) for waypoint 1"}));
-
     SetpointWizard s;
     s.countChanged(QStringLiteral("3"));
     s.next(leg("90", "600", "20", "1.5"));
@@ -464,23 +455,6 @@ void TestMultiLeg::waypointCountChangedMidEntry()
     QCOMPARE(w.next(e).outcome, NextReaction::Stored);
     QCOMPARE(w.legs()[0].depth, 7.0); // overwritten
     QVERIFY(captionTexts(w.captions()).contains(QStringLiteral("lblLat=Enter latitude of waypoint 2")));
-}
-
-void TestMultiLeg::waypointDefaultsForFirstOnly()
-{
-    // The window empties the position boxes after each waypoint: a second
-    // waypoint with empty boxes is stopped, the first used the defaults.
-    WaypointWizard w;
-    w.countChanged(QStringLiteral("2"));
-    QCOMPARE(w.next(filled()).outcome, NextReaction::Stored);
-    WaypointEntry emptied = filled();
-    emptied.latitudeInt.clear();
-    emptied.latitudeMinutes.clear();
-    emptied.longitudeInt.clear();
-    emptied.longitudeMinutes.clear();
-    QCOMPARE(w.next(emptied).messages, QStringList{"Please enter latitude component."});
-    QCOMPARE(formatReal(w.legs()[0].latitude), QStringLiteral("36.7520566666667"));
-    QCOMPARE(formatReal(w.legs()[0].longitude), QStringLiteral("-121.83539"));
 }
 
 void TestMultiLeg::waypointExample()
