@@ -16,6 +16,8 @@
 #include <QScreen>
 #include <QTimer>
 
+#include <algorithm>
+
 namespace bravik {
 
 namespace {
@@ -55,6 +57,17 @@ void placeLabel(QLabel *label, int left, int top, int width, int height)
     const int needed = label->sizeHint().width();
     if (label->width() < needed)
         label->resize(needed, label->height());
+}
+
+// Widens a box to show its longest text in this machine's font, without
+// reaching the picture to its right.
+void fitWidth(QWidget *w, const QStringList &texts, int extra, int maxRight)
+{
+    int needed = 0;
+    for (const QString &t : texts)
+        needed = std::max(needed, w->fontMetrics().horizontalAdvance(t) + extra);
+    const int width = std::min(std::max(w->width(), needed), maxRight - w->x());
+    w->resize(width, w->height());
 }
 
 QFont controlFont()
@@ -210,6 +223,16 @@ frmLogMain::frmLogMain()
     Image1->setPixmap(eelPicture());
     Image1->setScaledContents(true);
     twips::place(Image1, 3360, 3120, 1500, 750);
+
+    // The design sizes fit the old system font; widen the clock box and the
+    // lists where this machine's font needs more room.
+    const int roomRight = Image1->x() - twips::toPixels(120);
+    fitWidth(txtTime, {clockText(QDateTime(QDate(2026, 12, 28), QTime(22, 58, 58)), QLocale::system())}, 12, roomRight);
+    QStringList categories;
+    for (int i = 0; i < cmbEventType->count(); ++i)
+        categories << cmbEventType->itemText(i);
+    fitWidth(cmbEventType, categories << cmbEventType->currentText(), 40, roomRight);
+    fitWidth(cmbSubmittedBy, settings().crewRoster, 40, roomRight);
 
     Timer2 = make<QTimer>(this, "Timer2");
     Timer2->setInterval(1000);

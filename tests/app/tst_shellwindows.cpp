@@ -108,6 +108,10 @@ void TestShellWindows::mainWindowAtCreation()
     // No caption is cut off, whatever the fonts on this machine.
     for (QLabel *label : {w->Label1, w->lblSubmittedby})
         QVERIFY2(label->width() >= label->sizeHint().width(), qPrintable(label->text()));
+    for (int i = 0; i < w->cmbEventType->count(); ++i)
+        QVERIFY2(w->cmbEventType->width() > w->fontMetrics().horizontalAdvance(w->cmbEventType->itemText(i)),
+                 qPrintable(w->cmbEventType->itemText(i)));
+    QVERIFY(w->cmbEventType->geometry().right() < w->Image1->x());
 
     // Tab order: Exit Log, category, Submit, clock, submitter.
     QVERIFY(QTest::qWaitForWindowActive(w));
