@@ -1,6 +1,8 @@
 #include "App.h"
 
+#include "Connection.h"
 #include "Database.h"
+#include "LogbookCopy.h"
 #include "Launch.h"
 #include "MissionWindows.h"
 #include "RecordWindows.h"
@@ -50,6 +52,13 @@ CommandLine parseCommandLine(const QStringList &arguments)
             value(cl.database);
         else if (a.startsWith(QLatin1String("--database=")))
             cl.database = a.mid(11);
+        else if (a == QLatin1String("--copy-logbook")) {
+            if (i + 2 >= arguments.size())
+                cl.errors << QStringLiteral("The option --copy-logbook needs two values: FROM and TO.");
+            else
+                cl.rest << a << arguments.at(i + 1) << arguments.at(i + 2);
+            i += 2;
+        }
         else if (a.startsWith(QLatin1String("-platform")) || a == QLatin1String("-style"))
             ++i; // Qt's own options, handled by QApplication
         else
@@ -66,7 +75,12 @@ QString usageText()
         "\n"
         "Options:\n"
         "  --config FILE      read settings from FILE instead of %1\n"
-        "  --database PATH    use this logbook database file\n"
+        "  --database PATH    use this logbook: a database file, or a PostgreSQL server\n"
+        "                     as a postgresql:// URI or libpq connection string\n"
+        "                     (\"host=deck dbname=logbook\", \"service=bravik\")\n"
+        "  --copy-logbook FROM TO\n"
+        "                     copy every row of a logbook into an empty one (file or\n"
+        "                     server, either way) and end; needs no display\n"
         "  --help             show this text\n"
         "  --version          show the version\n")
         .arg(Settings::defaultConfigFile());
@@ -91,6 +105,18 @@ int runApplication(int argc, char **argv)
         return cl.errors.isEmpty() ? 0 : 2;
     }
 
+    if (cl.rest.size() == 3 && cl.rest.first() == QLatin1String("--copy-logbook")) {
+        QCoreApplication core(argc, argv);
+        QTextStream err(stderr);
+        QString error;
+        const bool ok = logbook::copyLogbook(
+            logbook::connection::fromText(cl.rest.at(1)), logbook::connection::fromText(cl.rest.at(2)),
+            [&err](const QString &line) { err << line << "\n" << Qt::flush; }, &error);
+        if (!ok)
+            err << "bravik-log: " << error << "\n";
+        return ok ? 0 : 1;
+    }
+
     const QString noDisplay = platform::missingDisplayReason();
     if (!noDisplay.isEmpty()) {
         std::fprintf(stderr, "bravik-log: %s\n", qPrintable(noDisplay));
@@ -107,8 +133,11 @@ int runApplication(int argc, char **argv)
                                        Settings::defaults(), &problems);
     if (!cl.configFile.isEmpty() && !QFileInfo::exists(cl.configFile))
         problems << QStringLiteral("The settings file %1 does not exist; the defaults are used.").arg(cl.configFile);
-    if (!cl.database.isEmpty())
-        s.database = cl.database;
+    if (!cl.database.isEmpty()) {
+        const logbook::DatabaseLocation where = logbook::connection::fromText(cl.database);
+        s.databaseDriver = where.driver;
+        s.database = where.location;
+    }
     setSettings(s);
 
     registerAllWindows();

@@ -387,6 +387,11 @@ quint64 Database::generation() const
     return d->generation;
 }
 
+QString Database::columnType(const Dialect &dialect, Column::Kind kind)
+{
+    return typeFor(dialect, kind);
+}
+
 int Database::schemaVersion()
 {
     return kSchemaVersion;

@@ -58,6 +58,9 @@ public:
     bool reopen(QString *error);
     quint64 generation() const;
 
+    // The dialect's column type for a field of that kind.
+    static QString columnType(const Dialect &dialect, Column::Kind kind);
+
     // The version of the tables this program creates; a logbook at an
     // older version is upgraded in place when opened.
     static int schemaVersion();
