@@ -6,7 +6,7 @@ cd "$(dirname "$0")"
 
 PACKAGES=(build-essential cmake ninja-build qt6-base-dev qt6-base-dev-tools
           libqt6sql6-sqlite libqt6sql6-psql libgl-dev sqlite3
-          postgresql postgresql-common xvfb xauth)
+          postgresql postgresql-common libpq-dev pkg-config xvfb xauth)
 
 install_missing() {
   local missing=()
@@ -38,7 +38,17 @@ case "${1:-}" in
     install_missing
     build
     cd build
-    QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$(nproc)" --timeout 600
+    # The logbook tests run on SQLite and, through a throwaway PostgreSQL
+    # server that pg_virtualenv makes in a temporary folder and removes
+    # afterwards (as root too), on PostgreSQL: it sets PGHOST, PGPORT,
+    # PGUSER and PGPASSWORD, and BRAVIK_TEST_PG tells the tests to use it.
+    if command -v pg_virtualenv >/dev/null 2>&1; then
+      pg_virtualenv -t env BRAVIK_TEST_PG="dbname=postgres" QT_QPA_PLATFORM=offscreen \
+        ctest --output-on-failure -j"$(nproc)" --timeout 600
+    else
+      echo "pg_virtualenv not found: the PostgreSQL test cases are skipped" >&2
+      QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$(nproc)" --timeout 600
+    fi
     ;;
   build)
     install_missing
