@@ -35,10 +35,16 @@ public:
     QVariant sql(const QString &text, const QVariantList &bound = {})
     {
         QSqlQuery q(connection());
-        q.prepare(text);
-        for (int i = 0; i < bound.size(); ++i)
-            q.bindValue(i, bound.at(i));
-        if (!q.exec()) {
+        bool ok = false;
+        if (bound.isEmpty()) {
+            ok = q.exec(text);   // a server cannot prepare DROP, CREATE and the like
+        } else {
+            q.prepare(text);
+            for (int i = 0; i < bound.size(); ++i)
+                q.bindValue(i, bound.at(i));
+            ok = q.exec();
+        }
+        if (!ok) {
             QTest::qFail(qPrintable(q.lastError().text() + QStringLiteral(" in ") + text), __FILE__, __LINE__);
             return {};
         }
@@ -50,7 +56,7 @@ public:
     // 0 for a table that does not exist yet.
     int count(const QString &table)
     {
-        if (!connection().tables().contains(table))
+        if (!columns(table).size())
             return 0;
         return sql(QStringLiteral("SELECT COUNT(*) FROM \"%1\"").arg(table)).toInt();
     }
@@ -67,6 +73,15 @@ public:
     {
         QStringList out;
         QSqlQuery q(connection());
+        if (isPostgres()) {
+            q.prepare(QStringLiteral("SELECT column_name FROM information_schema.columns WHERE table_schema = "
+                                     "current_schema() AND table_name = ? ORDER BY ordinal_position"));
+            q.bindValue(0, table);
+            q.exec();
+            while (q.next())
+                out << q.value(0).toString();
+            return out;
+        }
         q.exec(QStringLiteral("PRAGMA table_info(\"%1\")").arg(table));
         while (q.next())
             out << q.value(1).toString();
@@ -82,14 +97,22 @@ public:
         return n;
     }
 
+    // The logbook is on the PostgreSQL test server (see TestPostgres.h).
+    static bool isPostgres() { return bravik::settings().databaseDriver == QLatin1String("QPSQL"); }
+
 private:
     QSqlDatabase connection()
     {
         QSqlDatabase db = QSqlDatabase::database(kName, false);
         if (!db.isValid()) {
-            db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), kName);
-            db.setDatabaseName(bravik::settings().database);
-            db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+            if (isPostgres()) {
+                db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), kName);
+                db.setConnectOptions(bravik::settings().database);
+            } else {
+                db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), kName);
+                db.setDatabaseName(bravik::settings().database);
+                db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+            }
         }
         if (!db.isOpen())
             db.open();

@@ -11,6 +11,7 @@
 #include "RecordWindows.h"
 #include "Settings.h"
 #include "TestDoubles.h"
+#include "TestPostgres.h"
 #include "Twips.h"
 #include "WindowManager.h"
 
@@ -122,6 +123,12 @@ class TestRecordWindows : public QObject
     }
 
 private Q_SLOTS:
+    void initTestCase()
+    {
+        if (test::postgresRequested() && !test::postgresSkipReason().isEmpty())
+            QSKIP(qPrintable(test::postgresSkipReason()));
+    }
+
     void init()
     {
         m_settings = std::make_unique<test::TempSettings>();
@@ -699,6 +706,8 @@ private Q_SLOTS:
     void oldLogbookUpgradedOnOpen()
     {
         // A logbook from before the swell direction and sky fields existed.
+        if (LogbookProbe::isPostgres())
+            QSKIP("a file's upgrade; the server's is covered by tst_logbook_database_pg");
         QDir().mkpath(QFileInfo(settings().database).absolutePath());
         QStringList oldFields = logbook::findTable("WeatherObservation")->fields;
         oldFields.removeAll("SwellDirection");

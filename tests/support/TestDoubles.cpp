@@ -1,4 +1,5 @@
 #include "TestDoubles.h"
+#include "TestPostgres.h"
 
 #include "Settings.h"
 #include "WindowManager.h"
@@ -60,6 +61,13 @@ TempSettings::TempSettings()
     s.missionsFolder = dir.filePath(QStringLiteral("Missions"));
     s.runProgram = dir.filePath(QStringLiteral("bin/runmission"));
     s.stopProgram = dir.filePath(QStringLiteral("bin/slaysupervisor"));
+    if (postgresRequested() && postgresSkipReason().isEmpty()) {
+        schema = std::make_shared<PostgresSchema>();
+        if (!schema->isValid())
+            qWarning("%s", qPrintable(schema->error()));
+        s.databaseDriver = QStringLiteral("QPSQL");
+        s.database = schema->location();
+    }
     setSettings(s);
 }
 

@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 #include <QQueue>
 #include <functional>
+#include <memory>
 
 namespace bravik::test {
 
@@ -57,6 +58,10 @@ public:
 // A temporary home for the program's settings: a database file and a
 // missions folder inside a fresh temporary folder, installed as the
 // program's settings for the life of the object.
+//
+// When the test runs on PostgreSQL (BRAVIK_TEST_DRIVER=QPSQL, see
+// TestPostgres.h) the logbook is a fresh schema on the test server instead.
+class PostgresSchema;
 class TempSettings
 {
 public:
@@ -64,6 +69,7 @@ public:
     ~TempSettings();
     QString path(const QString &name) const { return dir.filePath(name); }
     QTemporaryDir dir;
+    std::shared_ptr<PostgresSchema> schema;
 };
 
 // Runs deferred deletions so unloaded windows are really gone.
