@@ -3,8 +3,13 @@
 //
 //   bench-navigation [rows]      rows defaults to 1,000,000
 //
+// When a PostgreSQL server is named (BRAVIK_BENCH_PG, else BRAVIK_TEST_PG:
+// a libpq connection string) the same runs there too, in a schema of its
+// own that is removed afterwards, and both sets of figures are printed.
+//
 // Goals: every move within 3x its floor and under 1 ms; open under 5 ms.
 // The figures are printed, not checked.
+#include "Connection.h"
 #include "Database.h"
 #include "RecordCursor.h"
 
@@ -50,6 +55,16 @@ void fill(Database &db, qint64 rows)
 {
     QSqlDatabase conn = db.connection();
     QSqlQuery q(conn);
+    if (db.dialect().driver == QLatin1String("QPSQL")) {
+        // The server makes the rows itself; one by one over the wire would
+        // take minutes.
+        if (!q.exec(QStringLiteral("INSERT INTO \"Miscellaneous\" (\"Date/Time\", \"Note\", \"SubmittedBy\") "
+                                   "SELECT '7/29/2003 8:23:40 PM', 'note ' || i, 'Ana' FROM generate_series(1, %1) i")
+                        .arg(rows)))
+            die(q.lastError().text());
+        q.exec(QStringLiteral("ANALYZE \"Miscellaneous\""));
+        return;
+    }
     if (!q.exec(db.dialect().beginWrite))
         die(q.lastError().text());
     if (!q.prepare(QStringLiteral("INSERT INTO \"Miscellaneous\" (\"Date/Time\", \"Note\", \"SubmittedBy\") VALUES (?, ?, ?)")))
@@ -103,10 +118,10 @@ struct Floor
         return key;
     }
 
-    void insert()
+    void insert(const Dialect &dialect)
     {
         QSqlQuery q(conn);
-        q.exec(QStringLiteral("BEGIN IMMEDIATE"));
+        q.exec(dialect.beginWrite);
         q.prepare(QStringLiteral("INSERT INTO \"Miscellaneous\" (\"Note\") VALUES (?)"));
         q.bindValue(0, QStringLiteral("floor"));
         if (!q.exec())
@@ -120,21 +135,11 @@ struct Floor
     QHash<QString, QSqlQuery> prepared;
 };
 
-} // namespace
 
-int main(int argc, char **argv)
+struct Line { const char *what; double cursor; double floor; double goal; };
+
+std::vector<Line> measure(const DatabaseLocation &where, qint64 rows)
 {
-    QCoreApplication app(argc, argv);
-    qint64 rows = 1000000;
-    if (argc > 1) {
-        bool ok = false;
-        rows = QString::fromLocal8Bit(argv[1]).toLongLong(&ok);
-        if (!ok || rows < 10)
-            die(QStringLiteral("the row count must be a whole number of at least 10"));
-    }
-
-    QTemporaryDir dir;
-    const DatabaseLocation where{QStringLiteral("QSQLITE"), dir.filePath(QStringLiteral("bench.sqlite"))};
     QString error;
     {
         auto db = Database::open(where, &error);
@@ -143,7 +148,8 @@ int main(int argc, char **argv)
         QElapsedTimer t;
         t.start();
         fill(*db, rows);
-        std::printf("filled %lld rows in %.1f s\n", static_cast<long long>(rows), t.elapsed() / 1000.0);
+        std::printf("%s: filled %lld rows in %.1f s\n", qPrintable(where.driver), static_cast<long long>(rows),
+                    t.elapsed() / 1000.0);
     }
 
     auto db = Database::open(where, &error);
@@ -155,7 +161,6 @@ int main(int argc, char **argv)
     Floor floor(*floorDb);
     const QString key = Dialect::quote(keyColumn());
 
-    struct Line { const char *what; double cursor; double floor; double goal; };
     std::vector<Line> lines;
 
     // Open: the connection with its checks, then the first row.
@@ -166,8 +171,8 @@ int main(int argc, char **argv)
     });
     const double openFloor = medianMicros(21, [&] {
         {
-            QSqlDatabase c = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("floor-open"));
-            c.setDatabaseName(where.location);
+            QSqlDatabase c = QSqlDatabase::addDatabase(where.driver, QStringLiteral("floor-open"));
+            connection::configure(c, where, &error);
             c.open();
             QSqlQuery q(c);
             q.exec(QStringLiteral("SELECT * FROM \"Miscellaneous\" ORDER BY %1 LIMIT 1").arg(key));
@@ -204,26 +209,107 @@ int main(int argc, char **argv)
                          cursor.setValue(QStringLiteral("Note"), QStringLiteral("new %1").arg(++n));
                          cursor.save();
                      }),
-                     medianMicros(kRepeats, [&] { floor.insert(); }), 0});
+                     medianMicros(kRepeats, [&] { floor.insert(db->dialect()); }), 0});
+    return lines;
+}
+
+QString verdict(const Line &l)
+{
+    const double ratio = l.floor > 0 ? l.cursor / l.floor : 0;
+    if (l.goal <= 0)
+        return QStringLiteral("(commit)");
+    const bool met = l.cursor < l.goal && (l.goal > 1000 || ratio <= 3.0);
+    return met ? QStringLiteral("met") : QStringLiteral("MISSED");
+}
+
+// A schema of the benchmark's own on the server, so nothing of the crew's
+// is touched; removed at the end.
+struct ServerSchema
+{
+    explicit ServerSchema(const QString &serverText)
+        : server(serverText)
+        , admin({QStringLiteral("QPSQL"), server + QStringLiteral(" options='-cclient_min_messages=warning'")})
+    {
+        exec(QStringLiteral("DROP SCHEMA IF EXISTS bravik_bench CASCADE"));
+        exec(QStringLiteral("CREATE SCHEMA bravik_bench"));
+    }
+    ~ServerSchema() { exec(QStringLiteral("DROP SCHEMA IF EXISTS bravik_bench CASCADE")); }
+
+    DatabaseLocation where() const
+    {
+        return {QStringLiteral("QPSQL"), server + QStringLiteral(" options='-csearch_path=bravik_bench -cclient_min_messages=warning'")};
+    }
+
+    void exec(const QString &sql)
+    {
+        {
+            QSqlDatabase c = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("bench-admin"));
+            QString error;
+            if (!connection::configure(c, admin, &error))
+                die(error);
+            if (!c.open())
+                die(Database::errorText(c.lastError()));
+            QSqlQuery q(c);
+            if (!q.exec(sql))
+                die(q.lastError().text());
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("bench-admin"));
+    }
+
+    QString server;
+    DatabaseLocation admin;
+};
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    qint64 rows = 1000000;
+    if (argc > 1) {
+        bool ok = false;
+        rows = QString::fromLocal8Bit(argv[1]).toLongLong(&ok);
+        if (!ok || rows < 10)
+            die(QStringLiteral("the row count must be a whole number of at least 10"));
+    }
+
+    QTemporaryDir dir;
+    const std::vector<Line> sqlite = measure({QStringLiteral("QSQLITE"), dir.filePath(QStringLiteral("bench.sqlite"))}, rows);
+
+    QString server = qEnvironmentVariable("BRAVIK_BENCH_PG");
+    if (server.isEmpty())
+        server = qEnvironmentVariable("BRAVIK_TEST_PG");
+    std::vector<Line> postgres;
+    if (!server.isEmpty()) {
+        ServerSchema schema(server);
+        postgres = measure(schema.where(), rows);
+    } else {
+        std::printf("no PostgreSQL server named (BRAVIK_BENCH_PG): SQLite only\n");
+    }
 
     QTextStream out(stdout);
-    out << QStringLiteral("\n%1 rows, SQLite, median of %2 runs (open: 21)\n").arg(rows).arg(kRepeats);
-    out << QStringLiteral("%1 %2 %3 %4  %5\n").arg(QStringLiteral("operation"), -18)
-               .arg(QStringLiteral("cursor us"), 12).arg(QStringLiteral("floor us"), 12)
-               .arg(QStringLiteral("ratio"), 7).arg(QStringLiteral("goal"));
-    for (const Line &l : lines) {
-        const double ratio = l.floor > 0 ? l.cursor / l.floor : 0;
-        QString goal;
-        if (l.goal > 0) {
-            const bool met = l.cursor < l.goal && (l.goal > 1000 || ratio <= 3.0);
-            goal = QStringLiteral("%1 (%2)").arg(met ? QStringLiteral("met") : QStringLiteral("MISSED"),
-                                                l.goal > 1000 ? QStringLiteral("< 5 ms")
-                                                              : QStringLiteral("<= 3x floor, < 1 ms"));
-        } else {
-            goal = QStringLiteral("(a durable commit; disk-bound)");
-        }
-        out << QStringLiteral("%1 %2 %3 %4  %5\n").arg(QString::fromLatin1(l.what), -18)
-                   .arg(l.cursor, 12, 'f', 1).arg(l.floor, 12, 'f', 1).arg(ratio, 7, 'f', 2).arg(goal);
+    out << QStringLiteral("\n%1 rows, median of %2 runs (open: 21); times in microseconds\n").arg(rows).arg(kRepeats);
+    out << QStringLiteral("goals: every move <= 3x its floor and < 1 ms; open < 5 ms\n\n");
+    auto header = [&](const QString &engine) {
+        return QStringLiteral("| %1 %2 %3 %4").arg(engine, -10).arg(QStringLiteral("floor"), 9)
+            .arg(QStringLiteral("ratio"), 6).arg(QStringLiteral("goal"), -8);
+    };
+    out << QStringLiteral("%1 ").arg(QStringLiteral("operation"), -16) << header(QStringLiteral("SQLite"));
+    if (!postgres.empty())
+        out << QLatin1Char(' ') << header(QStringLiteral("PostgreSQL"));
+    out << "\n";
+    auto cells = [](const Line &l) {
+        return QStringLiteral("| %1 %2 %3 %4").arg(l.cursor, 10, 'f', 1).arg(l.floor, 9, 'f', 1)
+            .arg(l.floor > 0 ? l.cursor / l.floor : 0, 6, 'f', 2).arg(verdict(l), -8);
+    };
+    for (size_t i = 0; i < sqlite.size(); ++i) {
+        out << QStringLiteral("%1 ").arg(QString::fromLatin1(sqlite[i].what), -16) << cells(sqlite[i]);
+        if (i < postgres.size())
+            out << QLatin1Char(' ') << cells(postgres[i]);
+        out << "\n";
     }
+    out << "\n(commit): a durable commit, bound by the disk; no goal.\n";
+    if (!postgres.empty())
+        out << "On the server, open is the server's login (the floor opens a connection too).\n";
     return 0;
 }
