@@ -8,6 +8,9 @@
 #include <QFileDevice>
 #include <QProcess>
 #include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QTest>
 #include <unistd.h>
 
 inline QByteArray readAll(const QString &path)
@@ -68,3 +71,43 @@ private:
     Mode m_mode = None;
     bool m_ok = false;
 };
+
+#ifdef BRAVIK_MISSION_TOOL
+// One run of the built bravik-mission; exitCode stays -1 when it did not
+// end normally within 30 seconds.
+struct ToolRun
+{
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+inline ToolRun runTool(const QStringList &arguments)
+{
+    QProcess p;
+    p.start(QStringLiteral(BRAVIK_MISSION_TOOL), arguments);
+    ToolRun r;
+    if (!p.waitForFinished(30000) || p.exitStatus() != QProcess::NormalExit)
+        return r;
+    r.exitCode = p.exitCode();
+    r.out = p.readAllStandardOutput();
+    r.err = p.readAllStandardError();
+    return r;
+}
+
+// A worked example written to a file and to standard output: both must be
+// the golden script byte for byte, with nothing on standard error.
+inline void compareWorkedExample(const QStringList &arguments, const QString &goldenName)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("out.cfg"));
+    const ToolRun toFile = runTool(arguments + QStringList{QStringLiteral("-o"), path});
+    QCOMPARE(toFile.exitCode, 0);
+    QCOMPARE(toFile.err, QByteArray());
+    QCOMPARE(readAll(path), golden(goldenName));
+
+    const ToolRun toStdout = runTool(arguments + QStringList{QStringLiteral("-o"), QStringLiteral("-")});
+    QCOMPARE(toStdout.exitCode, 0);
+    QCOMPARE(toStdout.out, golden(goldenName));
+}
+#endif

@@ -2,31 +2,7 @@
 // exit status and messages on standard error.
 #include "MissionTestSupport.h"
 
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QtTest>
-
-namespace {
-struct Run
-{
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
-Run run(const QStringList &arguments)
-{
-    QProcess p;
-    p.start(QStringLiteral(BRAVIK_MISSION_TOOL), arguments);
-    Run r;
-    if (!p.waitForFinished(30000) || p.exitStatus() != QProcess::NormalExit)
-        return r;
-    r.exitCode = p.exitCode();
-    r.out = p.readAllStandardOutput();
-    r.err = p.readAllStandardError();
-    return r;
-}
-} // namespace
 
 class TestMissionTool : public QObject
 {
@@ -60,16 +36,7 @@ void TestMissionTool::workedExamples()
 {
     QFETCH(QStringList, arguments);
     QFETCH(QString, golden);
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("out.cfg"));
-    const Run toFile = run(arguments + QStringList{"-o", path});
-    QCOMPARE(toFile.exitCode, 0);
-    QCOMPARE(toFile.err, QByteArray());
-    QCOMPARE(readAll(path), ::golden(golden));
-
-    const Run toStdout = run(arguments + QStringList{"-o", "-"});
-    QCOMPARE(toStdout.exitCode, 0);
-    QCOMPARE(toStdout.out, ::golden(golden));
+    compareWorkedExample(arguments, golden);
 }
 
 void TestMissionTool::failures_data()
@@ -92,7 +59,7 @@ void TestMissionTool::failures()
     QFETCH(QStringList, arguments);
     QFETCH(int, exitCode);
     QFETCH(QString, message);
-    const Run r = run(arguments);
+    const ToolRun r = runTool(arguments);
     QCOMPARE(r.exitCode, exitCode);
     QVERIFY2(QString::fromUtf8(r.err).startsWith(message), r.err.constData());
     QCOMPARE(r.out, QByteArray());
@@ -100,7 +67,7 @@ void TestMissionTool::failures()
 
 void TestMissionTool::help()
 {
-    const Run r = run({"transit", "--help"});
+    const ToolRun r = runTool({"transit", "--help"});
     QCOMPARE(r.exitCode, 0);
     QVERIFY(r.out.startsWith("Usage: bravik-mission transit [options] -o FILE\n"));
     QVERIFY(r.out.contains("--depth"));

@@ -2,31 +2,10 @@
 // worked examples byte for byte, the leg limit and the messages.
 #include "MissionTestSupport.h"
 
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
-
-struct Run
-{
-    int exitCode = -1;
-    QByteArray out;
-    QString err;
-};
-
-Run run(const QStringList &arguments)
-{
-    QProcess p;
-    p.start(QStringLiteral(BRAVIK_MISSION_TOOL), arguments);
-    Run r;
-    if (!p.waitForFinished(30000) || p.exitStatus() != QProcess::NormalExit)
-        return r;
-    r.exitCode = p.exitCode();
-    r.out = p.readAllStandardOutput();
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
-}
 
 QStringList legs(int count)
 {
@@ -71,15 +50,7 @@ void TestMultiLegTool::workedExamples()
 {
     QFETCH(QStringList, arguments);
     QFETCH(QString, golden);
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("out.cfg"));
-    const Run toFile = run(arguments + QStringList{"-o", path});
-    QCOMPARE(toFile.err, QString());
-    QCOMPARE(toFile.exitCode, 0);
-    QCOMPARE(readAll(path), ::golden(golden));
-    const Run toStdout = run(arguments + QStringList{"-o", "-"});
-    QCOMPARE(toStdout.exitCode, 0);
-    QCOMPARE(toStdout.out, ::golden(golden));
+    compareWorkedExample(arguments, golden);
 }
 
 void TestMultiLegTool::refused_data()
@@ -126,9 +97,9 @@ void TestMultiLegTool::refused()
     QFETCH(QString, message);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("out.cfg"));
-    const Run r = run(arguments + QStringList{"-o", path});
+    const ToolRun r = runTool(arguments + QStringList{"-o", path});
     QCOMPARE(r.exitCode, exitCode);
-    QCOMPARE(r.err.section(QLatin1Char('\n'), 0, 0), message);
+    QCOMPARE(QString::fromUtf8(r.err).section(QLatin1Char('\n'), 0, 0), message);
     QVERIFY(!QFile::exists(path));
 }
 
@@ -153,8 +124,8 @@ void TestMultiLegTool::scriptLines()
     QFETCH(QStringList, arguments);
     QFETCH(QStringList, lines);
     QFETCH(int, blocks);
-    const Run r = run(arguments + QStringList{"-o", "-"});
-    QCOMPARE(r.err, QString());
+    const ToolRun r = runTool(arguments + QStringList{"-o", "-"});
+    QCOMPARE(r.err, QByteArray());
     QCOMPARE(r.exitCode, 0);
     const QString script = QString::fromUtf8(r.out);
     for (const QString &l : lines)
