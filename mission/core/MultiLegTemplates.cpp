@@ -1,7 +1,6 @@
 #include "MultiLegTemplates.h"
 
 #include "NumberRules.h"
-#include "SingleLegTemplates.h"
 
 #include <cmath>
 
@@ -9,12 +8,6 @@ namespace bravik::mission {
 
 namespace {
 
-const QString kHeading = QStringLiteral("Please enter heading.");
-const QString kDuration = QStringLiteral("Please enter duration.");
-const QString kDepth = QStringLiteral("Please enter depth.");
-const QString kSpeed = QStringLiteral("Please enter speed.");
-const QString kLatitude = QStringLiteral("Please enter latitude component.");
-const QString kLongitude = QStringLiteral("Please enter longitude component.");
 const QString kSouth = QStringLiteral("Do you really want to go to the southern hemisphere?.");
 const QString kEast = QStringLiteral("So you really want to go to the hemisphere hemisphere?.");
 const QString kTooMany = QStringLiteral("Please enter a value less than 20.");
@@ -36,6 +29,13 @@ bool required(LegReading<Leg> &r, const QString &box, const QString &text, const
 QString numbered(const char *caption, int n)
 {
     return QString::fromLatin1(caption) + QString::number(n);
+}
+
+// The first `count` slots of a wizard's legs.
+template <class Leg>
+QList<Leg> firstLegs(const std::array<Leg, kMaxLegs> &legs, int count)
+{
+    return QList<Leg>(legs.begin(), legs.begin() + qBound(0, count, kMaxLegs));
 }
 
 // The values of a chain, checked before any of them reaches a writer.
@@ -62,10 +62,10 @@ ChainNumbers chainNumbers(BuildChecks &check, const QList<double> &durations, co
 LegReading<SetpointLeg> readSetpointEntry(const SetpointEntry &e)
 {
     LegReading<SetpointLeg> r;
-    required(r, QStringLiteral("txtHeading"), e.heading, kHeading);
-    required(r, QStringLiteral("txtDuration"), e.duration, kDuration);
-    required(r, QStringLiteral("txtDepth"), e.depth, kDepth);
-    required(r, QStringLiteral("txtSpeed"), e.speed, kSpeed);
+    required(r, QStringLiteral("txtHeading"), e.heading, emptyBox::heading);
+    required(r, QStringLiteral("txtDuration"), e.duration, emptyBox::duration);
+    required(r, QStringLiteral("txtDepth"), e.depth, emptyBox::depth);
+    required(r, QStringLiteral("txtSpeed"), e.speed, emptyBox::speed);
     if (!r.ok())
         return r;
     r.leg.heading = numericTextValue(e.heading);
@@ -78,9 +78,9 @@ LegReading<SetpointLeg> readSetpointEntry(const SetpointEntry &e)
 LegReading<WaypointLeg> readWaypointEntry(const WaypointEntry &e)
 {
     LegReading<WaypointLeg> r;
-    required(r, QStringLiteral("txtLatitudeInt"), e.latitudeInt, kLatitude);
-    required(r, QStringLiteral("txtLatitudeMinutes"), e.latitudeMinutes, kLatitude);
-    required(r, QStringLiteral("txtLongitudeInt"), e.longitudeInt, kLongitude);
+    required(r, QStringLiteral("txtLatitudeInt"), e.latitudeInt, emptyBox::latitude);
+    required(r, QStringLiteral("txtLatitudeMinutes"), e.latitudeMinutes, emptyBox::latitude);
+    required(r, QStringLiteral("txtLongitudeInt"), e.longitudeInt, emptyBox::longitude);
     if (!r.ok())
         return r;
     // The hemisphere notices come once the first three boxes are filled,
@@ -89,10 +89,10 @@ LegReading<WaypointLeg> readWaypointEntry(const WaypointEntry &e)
         r.notices << kSouth;
     if (e.ew == QLatin1String("E"))
         r.notices << kEast;
-    required(r, QStringLiteral("txtLongitudeMinutes"), e.longitudeMinutes, kLongitude);
-    required(r, QStringLiteral("txtDuration"), e.duration, kDuration);
-    required(r, QStringLiteral("txtDepth"), e.depth, kDepth);
-    required(r, QStringLiteral("txtSpeed"), e.speed, kSpeed);
+    required(r, QStringLiteral("txtLongitudeMinutes"), e.longitudeMinutes, emptyBox::longitude);
+    required(r, QStringLiteral("txtDuration"), e.duration, emptyBox::duration);
+    required(r, QStringLiteral("txtDepth"), e.depth, emptyBox::depth);
+    required(r, QStringLiteral("txtSpeed"), e.speed, emptyBox::speed);
     if (!r.ok())
         return r;
     r.leg.latitude = decimalLatitude(e.latitudeInt, e.latitudeMinutes, e.ns);
@@ -267,6 +267,32 @@ bool LegWizard::fits(NextReaction &r) const
     return false;
 }
 
+template <class Leg, class Entry>
+NextReaction LegWizard::nextLeg(std::array<Leg, kMaxLegs> &legs, LegReading<Leg> (*read)(const Entry &),
+                                const Entry &entry)
+{
+    NextReaction r;
+    r.outcome = nextStep();
+    if (r.outcome != NextReaction::Stored)
+        return r;
+    const LegReading<Leg> reading = read(entry);
+    r.messages = reading.notices;
+    if (!reading.ok()) {
+        r.outcome = NextReaction::Stopped;
+        r.messages << reading.message;
+        r.box = reading.box;
+        return r;
+    }
+    const Leg before = legs[size_t(m_currentLeg)];
+    legs[size_t(m_currentLeg)] = reading.leg;
+    if (!fits(r)) {
+        legs[size_t(m_currentLeg)] = before;
+        return r;
+    }
+    r.outcome = advance();
+    return r;
+}
+
 // ---------------------------------------------------------------------------
 // Multiple setpoints
 
@@ -294,35 +320,12 @@ QList<LegCaption> SetpointWizard::captions() const
 
 NextReaction SetpointWizard::next(const SetpointEntry &entry)
 {
-    NextReaction r;
-    r.outcome = nextStep();
-    if (r.outcome != NextReaction::Stored)
-        return r;
-    const LegReading<SetpointLeg> reading = readSetpointEntry(entry);
-    if (!reading.ok()) {
-        r.outcome = NextReaction::Stopped;
-        r.messages << reading.message;
-        r.box = reading.box;
-        return r;
-    }
-    const SetpointLeg before = m_legs[size_t(currentLeg())];
-    m_legs[size_t(currentLeg())] = reading.leg;
-    if (!fits(r)) {
-        m_legs[size_t(currentLeg())] = before;
-        return r;
-    }
-    r.outcome = advance();
-    return r;
+    return nextLeg(m_legs, &readSetpointEntry, entry);
 }
 
 TemplateBuild SetpointWizard::buildStored(int count) const
 {
-    return buildMultipleSetpoints(QList<SetpointLeg>(m_legs.begin(), m_legs.begin() + qBound(0, count, kMaxLegs)));
-}
-
-TemplateBuild SetpointWizard::build() const
-{
-    return buildStored(allStored() ? numLegs() : 0);
+    return buildMultipleSetpoints(firstLegs(m_legs, count));
 }
 
 // ---------------------------------------------------------------------------
@@ -354,36 +357,12 @@ QList<LegCaption> WaypointWizard::captions() const
 
 NextReaction WaypointWizard::next(const WaypointEntry &entry)
 {
-    NextReaction r;
-    r.outcome = nextStep();
-    if (r.outcome != NextReaction::Stored)
-        return r;
-    const LegReading<WaypointLeg> reading = readWaypointEntry(entry);
-    r.messages = reading.notices;
-    if (!reading.ok()) {
-        r.outcome = NextReaction::Stopped;
-        r.messages << reading.message;
-        r.box = reading.box;
-        return r;
-    }
-    const WaypointLeg before = m_legs[size_t(currentLeg())];
-    m_legs[size_t(currentLeg())] = reading.leg;
-    if (!fits(r)) {
-        m_legs[size_t(currentLeg())] = before;
-        return r;
-    }
-    r.outcome = advance();
-    return r;
+    return nextLeg(m_legs, &readWaypointEntry, entry);
 }
 
 TemplateBuild WaypointWizard::buildStored(int count) const
 {
-    return buildMultipleWaypoints(QList<WaypointLeg>(m_legs.begin(), m_legs.begin() + qBound(0, count, kMaxLegs)));
-}
-
-TemplateBuild WaypointWizard::build() const
-{
-    return buildStored(allStored() ? numLegs() : 0);
+    return buildMultipleWaypoints(firstLegs(m_legs, count));
 }
 
 // ---------------------------------------------------------------------------
@@ -398,12 +377,12 @@ TemplateBuild buildTransect(const TransectInputs &in)
 {
     TemplateBuild build;
     BuildChecks check;
-    check.required(QStringLiteral("txtHeading"), in.heading, kHeading);
-    check.required(QStringLiteral("txtDuration"), in.duration, kDuration);
+    check.required(QStringLiteral("txtHeading"), in.heading, emptyBox::heading);
+    check.required(QStringLiteral("txtDuration"), in.duration, emptyBox::duration);
     check.required(QStringLiteral("txtMinDepth"), in.minDepth, QStringLiteral("Please enter minimum depth."));
     check.required(QStringLiteral("txtMaxDepth"), in.maxDepth, QStringLiteral("Please enter maximum depth."));
     check.required(QStringLiteral("txtMinAltitude"), in.minAltitude, QStringLiteral("Please enter minimum altitude."));
-    check.required(QStringLiteral("txtSpeed"), in.speed, kSpeed);
+    check.required(QStringLiteral("txtSpeed"), in.speed, emptyBox::speed);
     check.singleLine(QStringLiteral("txtHeading"), in.heading, QStringLiteral("heading"));
     check.singleLine(QStringLiteral("txtDuration"), in.duration, QStringLiteral("duration"));
     check.singleLine(QStringLiteral("txtMinDepth"), in.minDepth, QStringLiteral("minimum depth"));

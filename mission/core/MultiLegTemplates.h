@@ -5,6 +5,7 @@
 // texts and the script build.  The windows feed box texts in and show what
 // comes back; bravik-mission builds the same scripts from its options.
 
+#include "SingleLegTemplates.h"
 #include "TemplateBuild.h"
 
 #include <QList>
@@ -37,28 +38,10 @@ struct WaypointLeg
     double speed = 0.0;
 };
 
-// The four boxes of one setpoint, as typed.
-struct SetpointEntry
-{
-    QString heading;  // txtHeading
-    QString duration; // txtDuration
-    QString depth;    // txtDepth
-    QString speed;    // txtSpeed
-};
-
-// The boxes of one waypoint, as typed, with the window's starting texts.
-struct WaypointEntry
-{
-    QString latitudeInt = QStringLiteral("36");           // txtLatitudeInt
-    QString latitudeMinutes = QStringLiteral("45.1234");  // txtLatitudeMinutes
-    QString ns = QStringLiteral("N");                     // cmbNS
-    QString longitudeInt = QStringLiteral("121");         // txtLongitudeInt
-    QString longitudeMinutes = QStringLiteral("50.1234"); // txtLongitudeMinutes
-    QString ew = QStringLiteral("W");                     // cmbEW
-    QString duration;                                     // txtDuration
-    QString depth;                                        // txtDepth
-    QString speed;                                        // txtSpeed
-};
+// The boxes of one setpoint or one waypoint, as typed: the same boxes, with
+// the same starting texts, as the transit and waypoint templates have.
+using SetpointEntry = TransitInputs;
+using WaypointEntry = WaypointInputs;
 
 // What reading one entry gives: the hemisphere notices (waypoints only;
 // they inform and the reading goes on), then either the message of the
@@ -143,7 +126,9 @@ public:
 
     // The captions "Next" writes: for the leg after the stored ones.
     virtual QList<LegCaption> captions() const = 0;
-    virtual TemplateBuild build() const = 0;
+    // The script of every leg asked for; until all of them are stored, a
+    // build that stops with a message.
+    TemplateBuild build() const { return buildStored(allStored() ? numLegs() : 0); }
 
 protected:
     LegWizard(bool locksCount, QString emptyCountMessage);
@@ -159,6 +144,11 @@ protected:
     // Tries the build with the leg just put at currentLeg(); a leg whose
     // numbers the script could not hold is refused.  True when it fits.
     bool fits(NextReaction &r) const;
+    // The whole of "Next": reads the entry with `read` when a leg is due and
+    // puts the leg into `legs` at currentLeg() when the script can hold it.
+    template <class Leg, class Entry>
+    NextReaction nextLeg(std::array<Leg, kMaxLegs> &legs, LegReading<Leg> (*read)(const Entry &),
+                         const Entry &entry);
 
     // Caption number: the leg after the stored ones, counted from 1.
     int nextNumber() const { return m_currentLeg + 1; }
@@ -181,7 +171,6 @@ public:
     const std::array<SetpointLeg, kMaxLegs> &legs() const { return m_legs; }
 
     QList<LegCaption> captions() const override;
-    TemplateBuild build() const override;
 
     static QList<LegCaption> designCaptions();
 
@@ -201,7 +190,6 @@ public:
     const std::array<WaypointLeg, kMaxLegs> &legs() const { return m_legs; }
 
     QList<LegCaption> captions() const override;
-    TemplateBuild build() const override;
 
     static QList<LegCaption> designCaptions();
 

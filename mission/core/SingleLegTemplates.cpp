@@ -6,11 +6,6 @@ namespace bravik::mission {
 
 namespace {
 
-const QString kHeading = QStringLiteral("Please enter heading.");
-const QString kDuration = QStringLiteral("Please enter duration.");
-const QString kDepth = QStringLiteral("Please enter depth.");
-const QString kSpeed = QStringLiteral("Please enter speed.");
-
 const QString kSeconds = QStringLiteral("seconds");
 const QString kMeters = QStringLiteral("meters");
 
@@ -41,10 +36,10 @@ TemplateBuild buildTransit(const TransitInputs &in)
 {
     TemplateBuild build;
     BuildChecks check;
-    check.required(QStringLiteral("txtHeading"), in.heading, kHeading);
-    check.required(QStringLiteral("txtDuration"), in.duration, kDuration);
-    check.required(QStringLiteral("txtDepth"), in.depth, kDepth);
-    check.required(QStringLiteral("txtSpeed"), in.speed, kSpeed);
+    check.required(QStringLiteral("txtHeading"), in.heading, emptyBox::heading);
+    check.required(QStringLiteral("txtDuration"), in.duration, emptyBox::duration);
+    check.required(QStringLiteral("txtDepth"), in.depth, emptyBox::depth);
+    check.required(QStringLiteral("txtSpeed"), in.speed, emptyBox::speed);
     check.singleLine(QStringLiteral("txtHeading"), in.heading, QStringLiteral("heading"));
     check.singleLine(QStringLiteral("txtDuration"), in.duration, QStringLiteral("duration"));
     check.singleLine(QStringLiteral("txtDepth"), in.depth, QStringLiteral("depth"));
@@ -75,9 +70,9 @@ TemplateBuild buildDeckTest(const DeckTestInputs &in)
 {
     TemplateBuild build;
     BuildChecks check;
-    check.required(QStringLiteral("txtHeading"), in.heading, kHeading);
-    check.required(QStringLiteral("txtDuration"), in.duration, kDuration);
-    check.required(QStringLiteral("txtSpeed"), in.speed, kSpeed);
+    check.required(QStringLiteral("txtHeading"), in.heading, emptyBox::heading);
+    check.required(QStringLiteral("txtDuration"), in.duration, emptyBox::duration);
+    check.required(QStringLiteral("txtSpeed"), in.speed, emptyBox::speed);
     check.singleLine(QStringLiteral("txtHeading"), in.heading, QStringLiteral("heading"));
     check.singleLine(QStringLiteral("txtDuration"), in.duration, QStringLiteral("duration"));
     check.singleLine(QStringLiteral("txtSpeed"), in.speed, QStringLiteral("speed"));
@@ -99,15 +94,13 @@ TemplateBuild buildWaypoint(const WaypointInputs &in)
 {
     TemplateBuild build;
     BuildChecks check;
-    const QString latitude = QStringLiteral("Please enter latitude component.");
-    const QString longitude = QStringLiteral("Please enter longitude component.");
-    check.required(QStringLiteral("txtLatitudeInt"), in.latitudeInt, latitude);
-    check.required(QStringLiteral("txtLatitudeMinutes"), in.latitudeMinutes, latitude);
-    check.required(QStringLiteral("txtLongitudeInt"), in.longitudeInt, longitude);
-    check.required(QStringLiteral("txtLongitudeMinutes"), in.longitudeMinutes, longitude);
-    check.required(QStringLiteral("txtDuration"), in.duration, kDuration);
-    check.required(QStringLiteral("txtDepth"), in.depth, kDepth);
-    check.required(QStringLiteral("txtSpeed"), in.speed, kSpeed);
+    check.required(QStringLiteral("txtLatitudeInt"), in.latitudeInt, emptyBox::latitude);
+    check.required(QStringLiteral("txtLatitudeMinutes"), in.latitudeMinutes, emptyBox::latitude);
+    check.required(QStringLiteral("txtLongitudeInt"), in.longitudeInt, emptyBox::longitude);
+    check.required(QStringLiteral("txtLongitudeMinutes"), in.longitudeMinutes, emptyBox::longitude);
+    check.required(QStringLiteral("txtDuration"), in.duration, emptyBox::duration);
+    check.required(QStringLiteral("txtDepth"), in.depth, emptyBox::depth);
+    check.required(QStringLiteral("txtSpeed"), in.speed, emptyBox::speed);
     check.singleLine(QStringLiteral("txtDuration"), in.duration, QStringLiteral("duration"));
     check.singleLine(QStringLiteral("txtDepth"), in.depth, QStringLiteral("depth"));
     check.singleLine(QStringLiteral("txtSpeed"), in.speed, QStringLiteral("speed"));

@@ -11,6 +11,16 @@
 
 namespace bravik::mission {
 
+// The empty-box messages that several templates share.
+namespace emptyBox {
+inline const QString heading = QStringLiteral("Please enter heading.");
+inline const QString duration = QStringLiteral("Please enter duration.");
+inline const QString depth = QStringLiteral("Please enter depth.");
+inline const QString speed = QStringLiteral("Please enter speed.");
+inline const QString latitude = QStringLiteral("Please enter latitude component.");
+inline const QString longitude = QStringLiteral("Please enter longitude component.");
+} // namespace emptyBox
+
 struct TemplateBuild
 {
     QString message;     // non-empty: the build stops and shows this
