@@ -1,9 +1,12 @@
 #include "LegWindow.h"
 
 #include "MissionFileDialog.h"
+#include "MultiLegTemplates.h"
 #include "Seams.h"
 #include "TemplateBuild.h"
 
+#include <QLabel>
+#include <QLineEdit>
 #include <QWidget>
 
 namespace bravik::mission {
@@ -29,6 +32,35 @@ bool saveLegScript(QWidget *window, const TemplateBuild &build, const QString &d
     }
     window->close();
     return true;
+}
+
+void followNext(QWidget *window, const NextReaction &r, const LegWizard &wizard, const QList<QLineEdit *> &cleared,
+                QWidget *first, const QString &dialogName, const QString &retry)
+{
+    for (const QString &m : r.messages)
+        inform(window, m);
+    switch (r.outcome) {
+    case NextReaction::Ignored:
+        return;
+    case NextReaction::Stopped:
+        if (auto *box = window->findChild<QWidget *>(r.box))
+            box->setFocus();
+        return;
+    case NextReaction::Stored:
+    case NextReaction::Complete:
+        for (QLineEdit *box : cleared)
+            box->clear();
+        for (const LegCaption &c : wizard.captions())
+            if (auto *label = window->findChild<QLabel *>(c.label))
+                label->setText(c.text);
+        first->setFocus();
+        if (r.outcome == NextReaction::Stored)
+            return;
+        break;
+    case NextReaction::SaveAgain:
+        break;
+    }
+    saveLegScript(window, wizard.build(), dialogName, retry);
 }
 
 } // namespace bravik::mission

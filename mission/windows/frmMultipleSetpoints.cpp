@@ -74,30 +74,8 @@ void frmMultipleSetpoints::txtNumLegs_Change()
 void frmMultipleSetpoints::cmdContinue_Click()
 {
     const NextReaction r = m_wizard.next({txtHeading->text(), txtDuration->text(), txtDepth->text(), txtSpeed->text()});
-    for (const QString &m : r.messages)
-        inform(this, m);
-    switch (r.outcome) {
-    case NextReaction::Ignored:
-        return;
-    case NextReaction::Stopped:
-        if (auto *box = findChild<QWidget *>(r.box))
-            box->setFocus();
-        return;
-    case NextReaction::Stored:
-    case NextReaction::Complete:
-        for (QLineEdit *box : {txtHeading, txtDuration, txtDepth, txtSpeed})
-            box->clear();
-        for (const LegCaption &c : m_wizard.captions())
-            if (auto *label = findChild<QLabel *>(c.label))
-                label->setText(c.text);
-        txtHeading->setFocus();
-        if (r.outcome == NextReaction::Stored)
-            return;
-        break;
-    case NextReaction::SaveAgain:
-        break;
-    }
-    saveLegScript(this, m_wizard.build(), QStringLiteral("cdlSetpointsMission"), cmdContinue->text());
+    followNext(this, r, m_wizard, {txtHeading, txtDuration, txtDepth, txtSpeed}, txtHeading,
+               QStringLiteral("cdlSetpointsMission"), cmdContinue->text());
 }
 
 void frmMultipleSetpoints::cmdCancel_Click()

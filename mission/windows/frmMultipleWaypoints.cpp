@@ -95,32 +95,10 @@ void frmMultipleWaypoints::cmdContinue_Click()
     e.speed = txtSpeed->text();
 
     const NextReaction r = m_wizard.next(e);
-    for (const QString &m : r.messages)
-        inform(this, m);
-    switch (r.outcome) {
-    case NextReaction::Ignored:
-        return;
-    case NextReaction::Stopped:
-        if (auto *box = findChild<QWidget *>(r.box))
-            box->setFocus();
-        return;
-    case NextReaction::Stored:
-    case NextReaction::Complete:
-        // The hemisphere boxes keep their text for the next waypoint.
-        for (QLineEdit *box : {txtLatitudeInt, txtLatitudeMinutes, txtLongitudeInt, txtLongitudeMinutes, txtDepth,
-                               txtDuration, txtSpeed})
-            box->clear();
-        for (const LegCaption &c : m_wizard.captions())
-            if (auto *label = findChild<QLabel *>(c.label))
-                label->setText(c.text);
-        txtLatitudeInt->setFocus();
-        if (r.outcome == NextReaction::Stored)
-            return;
-        break;
-    case NextReaction::SaveAgain:
-        break;
-    }
-    saveLegScript(this, m_wizard.build(), QStringLiteral("cdlWaypointMission"), cmdContinue->text());
+    // The hemisphere boxes keep their text for the next waypoint.
+    followNext(this, r, m_wizard,
+               {txtLatitudeInt, txtLatitudeMinutes, txtLongitudeInt, txtLongitudeMinutes, txtDepth, txtDuration, txtSpeed},
+               txtLatitudeInt, QStringLiteral("cdlWaypointMission"), cmdContinue->text());
 }
 
 void frmMultipleWaypoints::cmdCancel_Click()
