@@ -459,7 +459,10 @@ private Q_SLOTS:
         const DatabaseLocation where = file.where();
         constexpr int kPrograms = 2;
         constexpr int kRounds = 5;
-        QSemaphore ready, go;
+        // One gate a round, so a quick program cannot take a slower one's
+        // turn in the next round.
+        QSemaphore ready;
+        std::vector<QSemaphore> go(kRounds);
         QMutex lock;
         QStringList errors;
         QList<qint64> keys;
@@ -484,7 +487,7 @@ private Q_SLOTS:
                         cursor->setValue(QStringLiteral("SubmittedBy"), QStringLiteral("computer %1").arg(p));
                     }
                     ready.release();
-                    go.acquire();   // everyone presses "Submit" at once
+                    go[round].acquire();   // everyone presses "Submit" at once
                     if (error.isEmpty()) {
                         ok = cursor->save();
                         key = cursor->currentKey();
@@ -502,7 +505,7 @@ private Q_SLOTS:
         }
         for (int round = 0; round < kRounds; ++round) {
             ready.acquire(kPrograms);
-            go.release(kPrograms);
+            go[round].release(kPrograms);
         }
         for (auto &p : programs)
             p->wait();
