@@ -446,33 +446,25 @@ bool RecordCursor::beginNew()
 
 bool RecordCursor::moveFirst()
 {
+    return moveToEnd(true);
+}
+
+bool RecordCursor::moveLast()
+{
+    return moveToEnd(false);
+}
+
+bool RecordCursor::moveToEnd(bool first)
+{
     if (!save())
         return false;
     bool found = false;
-    if (!d->fetch(d->first, QVariant(), &found)) {
+    if (!d->fetch(first ? d->first : d->last, QVariant(), &found)) {
         Q_EMIT failed(d->lastError);
         return false;
     }
     if (!found) {
         // The table is empty: an untouched new row is dropped.
-        d->state = Private::State::NoRow;
-        d->key = -1;
-        d->clearValues();
-    }
-    Q_EMIT rowShown();
-    return true;
-}
-
-bool RecordCursor::moveLast()
-{
-    if (!save())
-        return false;
-    bool found = false;
-    if (!d->fetch(d->last, QVariant(), &found)) {
-        Q_EMIT failed(d->lastError);
-        return false;
-    }
-    if (!found) {
         d->state = Private::State::NoRow;
         d->key = -1;
         d->clearValues();

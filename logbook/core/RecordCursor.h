@@ -73,6 +73,9 @@ Q_SIGNALS:
     void failed(const QString &engineMessage);
 
 private:
+    // First or last row of the table; no row when the table is empty.
+    bool moveToEnd(bool first);
+
     struct Private;
     std::unique_ptr<Private> d;
 };
