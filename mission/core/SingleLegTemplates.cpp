@@ -32,6 +32,28 @@ double decimalLongitude(const QString &degrees, const QString &minutes, const QS
     return ew == QLatin1String("W") ? -value : value;
 }
 
+// The mission timer and ascent time of a dive, from the duration and depth
+// boxes; a box that is not a number, or a result outside 16 bits, stops
+// the build.
+struct DiveNumbers
+{
+    int timer = 0;
+    int ascent = 0;
+};
+
+static DiveNumbers diveNumbers(BuildChecks &check, const QString &durationText, const QString &depthText)
+{
+    DiveNumbers n;
+    const double duration = check.number(QStringLiteral("txtDuration"), durationText,
+                                         QStringLiteral("duration"), kSeconds);
+    n.timer = check.whole16(QStringLiteral("txtDuration"), durationText, QStringLiteral("duration"),
+                            QStringLiteral("a mission timer"), diveTimerSeconds(duration));
+    const double depth = check.number(QStringLiteral("txtDepth"), depthText, QStringLiteral("depth"), kMeters);
+    n.ascent = check.whole16(QStringLiteral("txtDepth"), depthText, QStringLiteral("depth"),
+                             QStringLiteral("an ascent time"), ascentSeconds(depth));
+    return n;
+}
+
 TemplateBuild buildTransit(const TransitInputs &in)
 {
     TemplateBuild build;
@@ -45,21 +67,15 @@ TemplateBuild buildTransit(const TransitInputs &in)
     check.singleLine(QStringLiteral("txtDepth"), in.depth, QStringLiteral("depth"));
     check.singleLine(QStringLiteral("txtSpeed"), in.speed, QStringLiteral("speed"));
 
-    const double duration = check.number(QStringLiteral("txtDuration"), in.duration,
-                                         QStringLiteral("duration"), kSeconds);
-    const int timer = check.whole16(QStringLiteral("txtDuration"), in.duration, QStringLiteral("duration"),
-                                    QStringLiteral("a mission timer"), diveTimerSeconds(duration));
-    const double depth = check.number(QStringLiteral("txtDepth"), in.depth, QStringLiteral("depth"), kMeters);
-    const int ascent = check.whole16(QStringLiteral("txtDepth"), in.depth, QStringLiteral("depth"),
-                                     QStringLiteral("an ascent time"), ascentSeconds(depth));
+    const DiveNumbers dive = diveNumbers(check, in.duration, in.depth);
     if (check.stopped(build))
         return build;
 
     ScriptWriter &w = build.script;
-    w.printMissionTimer(timer);
+    w.printMissionTimer(dive.timer);
     w.printDepthEnvelope(in.depth, "10");
     w.printGetgps(10, 60, "False");
-    w.printAscend("rudder", 10, 10, 1.5, ascent);
+    w.printAscend("rudder", 10, 10, 1.5, dive.ascent);
     w.printSetpoint(in.depth, in.heading, in.duration, in.speed);
     w.printLaunchSequence(in.heading);
     w.printGetgps(10, 60, "False");
@@ -105,13 +121,7 @@ TemplateBuild buildWaypoint(const WaypointInputs &in)
     check.singleLine(QStringLiteral("txtDepth"), in.depth, QStringLiteral("depth"));
     check.singleLine(QStringLiteral("txtSpeed"), in.speed, QStringLiteral("speed"));
 
-    const double duration = check.number(QStringLiteral("txtDuration"), in.duration,
-                                         QStringLiteral("duration"), kSeconds);
-    const int timer = check.whole16(QStringLiteral("txtDuration"), in.duration, QStringLiteral("duration"),
-                                    QStringLiteral("a mission timer"), diveTimerSeconds(duration));
-    const double depth = check.number(QStringLiteral("txtDepth"), in.depth, QStringLiteral("depth"), kMeters);
-    const int ascent = check.whole16(QStringLiteral("txtDepth"), in.depth, QStringLiteral("depth"),
-                                     QStringLiteral("an ascent time"), ascentSeconds(depth));
+    const DiveNumbers dive = diveNumbers(check, in.duration, in.depth);
     const double lat = check.finite(QStringLiteral("txtLatitudeInt"), QStringLiteral("latitude"),
                                     decimalLatitude(in.latitudeInt, in.latitudeMinutes, in.ns));
     const double lon = check.finite(QStringLiteral("txtLongitudeInt"), QStringLiteral("longitude"),
@@ -120,10 +130,10 @@ TemplateBuild buildWaypoint(const WaypointInputs &in)
         return build;
 
     ScriptWriter &w = build.script;
-    w.printMissionTimer(timer);
+    w.printMissionTimer(dive.timer);
     w.printDepthEnvelope(in.depth, "10");
     w.printGetgps(10, 60, "False");
-    w.printAscend("rudder", 10, 10, 1.5, ascent);
+    w.printAscend("rudder", 10, 10, 1.5, dive.ascent);
     w.printWaypoint(lat, lon, in.depth, in.duration, in.speed);
     w.printLaunchSequence("270");
     w.printGetgps(10, 60, "True");
