@@ -1,6 +1,7 @@
 #include "ShellWindows.h"
 
 #include "ClockText.h"
+#include "Controls.h"
 #include "Settings.h"
 #include "Submission.h"
 #include "Twips.h"
@@ -44,8 +45,7 @@ QPushButton *button(QWidget *parent, const char *name, const QString &caption)
 QComboBox *editableList(QWidget *parent, const char *name)
 {
     auto *c = make<QComboBox>(parent, name);
-    c->setEditable(true);
-    c->setInsertPolicy(QComboBox::NoInsert);
+    controls::keepTypedText(c);
     return c;
 }
 
@@ -183,6 +183,7 @@ frmLogMain::frmLogMain()
     placeLabel(Label1, 360, 600, 1695, 240);
 
     txtTime = make<QLineEdit>(this, "txtTime");
+    controls::takeAnyLength(txtTime);
     txtTime->setFont(font);
     twips::place(txtTime, 360, 840, 2295, 360);
 

@@ -1,5 +1,6 @@
 #include "frmMissionDisplay.h"
 
+#include "Controls.h"
 #include "LaunchCommands.h"
 #include "MissionReview.h"
 #include "Seams.h"
@@ -33,6 +34,7 @@ frmMissionDisplay::frmMissionDisplay(QWidget *parent)
     named(lblMissionName, "lblMissionName");
     txtMissionName = new QLineEdit(this);
     named(txtMissionName, "txtMissionName");
+    controls::takeAnyLength(txtMissionName);
     lblMissionName->setBuddy(txtMissionName);
 
     lblMissionScript = new QLabel(QStringLiteral("Mission Script"), this);
@@ -49,8 +51,7 @@ frmMissionDisplay::frmMissionDisplay(QWidget *parent)
     named(lblChecked, "lblChecked");
     cmbChecked = new QComboBox(this);
     named(cmbChecked, "cmbChecked");
-    cmbChecked->setEditable(true);
-    cmbChecked->setInsertPolicy(QComboBox::NoInsert);
+    controls::keepTypedText(cmbChecked);
     cmbChecked->addItems(settings().reviewers);
     cmbChecked->setCurrentIndex(-1);
     cmbChecked->setEditText(QString());

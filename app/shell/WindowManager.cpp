@@ -2,6 +2,13 @@
 
 #include <QCloseEvent>
 #include <QDebug>
+#include <QGuiApplication>
+#include <QLayout>
+#include <QScreen>
+#include <QScrollArea>
+#include <QStyle>
+#include <QVBoxLayout>
+#include <QWindow>
 
 namespace bravik {
 
@@ -14,6 +21,100 @@ ManagedWindow::ManagedWindow(QWidget *parent)
 ManagedWindow::~ManagedWindow()
 {
     WindowManager::instance().forget(this);
+}
+
+namespace {
+
+// The room the window system's frame takes around a window's client area.
+// Before a window is first shown the system has not said; a title bar and
+// thin borders are allowed for.
+QMargins frameAllowance(const QWidget *w)
+{
+    if (const QWindow *handle = w->windowHandle()) {
+        const QMargins known = handle->frameMargins();
+        if (!known.isNull())
+            return known;
+    }
+    return QMargins(4, 32, 4, 4);
+}
+
+} // namespace
+
+QWidget *ManagedWindow::clientArea() const
+{
+    if (m_scroll && m_scroll->widget())
+        return m_scroll->widget();
+    return const_cast<ManagedWindow *>(this);
+}
+
+void ManagedWindow::setVisible(bool visible)
+{
+    if (visible && !m_fitted) {
+        m_fitted = true;
+        fitToScreen();
+    }
+    QWidget::setVisible(visible);
+}
+
+void ManagedWindow::fitToScreen()
+{
+    const QScreen *screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QSize room = screen->availableGeometry().size().shrunkBy(frameAllowance(this));
+    const QSize client = size();
+    if (client.width() <= room.width() && client.height() <= room.height())
+        return;   // it fits: nothing moves
+
+    if (layout()) {
+        // A laid-out window shrinks with its layout.
+        resize(client.boundedTo(room));
+        return;
+    }
+
+    // The controls stand at fixed places: they move, unchanged, onto a
+    // widget of the design size inside a scroll area.  Reparenting within
+    // the same window keeps the tab order.
+    const bool fixedSize = minimumSize() == maximumSize();
+    m_scroll = new QScrollArea(this);
+    m_scroll->setObjectName(QStringLiteral("scrollArea"));
+    m_scroll->setFrameShape(QFrame::NoFrame);
+    m_scroll->setFocusPolicy(Qt::NoFocus);
+    m_scroll->setWidgetResizable(false);
+    auto *content = new QWidget;
+    content->setObjectName(QStringLiteral("clientArea"));
+    content->resize(client);
+    m_scroll->setWidget(content);
+    const QList<QWidget *> children = findChildren<QWidget *>(Qt::FindDirectChildrenOnly);
+    for (QWidget *child : children) {
+        if (child == m_scroll || child->isWindow())
+            continue;
+        const QRect place = child->geometry();
+        const bool hidden = child->isHidden() && child->testAttribute(Qt::WA_WState_ExplicitShowHide);
+        child->setParent(content);
+        child->setGeometry(place);
+        child->setVisible(!hidden);
+    }
+
+    auto *frame = new QVBoxLayout(this);
+    frame->setContentsMargins(0, 0, 0, 0);
+    frame->addWidget(m_scroll);
+
+    // Room for the scroll bars that will show, as far as the screen allows.
+    const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, m_scroll);
+    QSize wanted = client;
+    if (client.height() > room.height())
+        wanted.rwidth() += bar;
+    if (client.width() > room.width())
+        wanted.rheight() += bar;
+    wanted = wanted.boundedTo(room);
+    if (fixedSize) {
+        setMinimumSize(0, 0);
+        setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+        setFixedSize(wanted);
+    } else {
+        resize(wanted);
+    }
 }
 
 void ManagedWindow::closeEvent(QCloseEvent *event)

@@ -6,6 +6,8 @@
 #include <QWidget>
 #include <functional>
 
+class QScrollArea;
+
 namespace bravik {
 
 // Base of every window of the program.  A window exists at most once; it is
@@ -22,6 +24,14 @@ public:
     // True once the window has been closed and is waiting to be deleted.
     bool isUnloading() const { return m_unloading; }
 
+    // Where the window's controls stand: the window itself, or, when it
+    // did not fit the screen, the widget inside its scroll area.
+    QWidget *clientArea() const;
+    // The scroll area around the controls, or nullptr when the window fit.
+    QScrollArea *scrollArea() const { return m_scroll; }
+
+    void setVisible(bool visible) override;
+
 protected:
     // Runs when the window is about to unload (before its controls go).
     // Record windows store their row here.  Returning false keeps the window.
@@ -30,7 +40,14 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    // The first time the window is shown: a window larger than the
+    // screen's available area gets a scroll area around its controls and
+    // opens no larger than that area.  A window that fits is left alone.
+    void fitToScreen();
+
     bool m_unloading = false;
+    bool m_fitted = false;
+    QScrollArea *m_scroll = nullptr;
 };
 
 // The global slots of the windows, one per window name.  Windows are

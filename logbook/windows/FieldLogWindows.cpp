@@ -162,6 +162,9 @@ frmWeatherObservation::frmWeatherObservation(QWidget *parent)
                                  QStringLiteral("Dense Fog"), QStringLiteral("Showers"), QStringLiteral("Rain"),
                                  QStringLiteral("Heavy Rain")},
                                 QStringLiteral("Sky Description"), 840, 4560, 1935, 315);
+    // The prompt goes with the first row shown, so the list has a label
+    // like its neighbours.
+    labelAbove(cmbSkyDescription, QStringLiteral("Sky Description"));
     txtSubmittedBy = addText("txtSubmittedBy", kSubmittedBy, 3840, 720, 2295, 495);
     labelAbove(txtSubmittedBy, kSubmittedByLabel);
     // The minutes boxes start just right of the degrees boxes rather than

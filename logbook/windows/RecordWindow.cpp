@@ -1,5 +1,6 @@
 #include "RecordWindow.h"
 
+#include "Controls.h"
 #include "Database.h"
 #include "RecordBinder.h"
 #include "RecordCursor.h"
@@ -190,6 +191,7 @@ QLineEdit *RecordWindow::addText(const char *name, const QString &field, int l, 
 {
     auto *e = new QLineEdit(this);
     e->setObjectName(QString::fromLatin1(name));
+    controls::takeAnyLength(e);
     RecordBinder::bind(e, field);
     twips::place(e, l, t, w, h);
     return e;
@@ -200,6 +202,7 @@ QLineEdit *RecordWindow::addHiddenText(const char *name, const QString &field, c
     // Bound so the row keeps its value, never shown and never written.
     auto *e = new QLineEdit(initialText, this);
     e->setObjectName(QString::fromLatin1(name));
+    controls::takeAnyLength(e);
     RecordBinder::bind(e, field);
     e->setVisible(false);
     e->setFocusPolicy(Qt::NoFocus);
@@ -222,8 +225,7 @@ QComboBox *RecordWindow::addList(const char *name, const QString &field, const Q
 {
     auto *c = new QComboBox(this);
     c->setObjectName(QString::fromLatin1(name));
-    c->setEditable(true);
-    c->setInsertPolicy(QComboBox::NoInsert);
+    controls::keepTypedText(c);
     c->addItems(items);
     c->setCurrentIndex(-1);
     c->setEditText(initialText);

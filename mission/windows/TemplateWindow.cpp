@@ -1,5 +1,6 @@
 #include "TemplateWindow.h"
 
+#include "Controls.h"
 #include "MissionFileDialog.h"
 #include "Seams.h"
 #include "TemplateBuild.h"
@@ -25,6 +26,7 @@ QLineEdit *addTextBox(QWidget *window, const QString &name, const QString &text,
 {
     auto *box = new QLineEdit(text, window);
     box->setObjectName(name);
+    controls::takeAnyLength(box);
     twips::place(box, l, t, w, h);
     return box;
 }
@@ -34,8 +36,7 @@ QComboBox *addComboBox(QWidget *window, const QString &name, const QStringList &
 {
     auto *combo = new QComboBox(window);
     combo->setObjectName(name);
-    combo->setEditable(true);
-    combo->setInsertPolicy(QComboBox::NoInsert);
+    controls::keepTypedText(combo);
     combo->addItems(items);
     combo->setCurrentIndex(items.indexOf(text));
     combo->setEditText(text);
