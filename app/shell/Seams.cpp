@@ -7,6 +7,8 @@
 #include <QProcess>
 #include <QStandardPaths>
 
+#include <cerrno>
+
 namespace bravik {
 
 QString applicationTitle()
@@ -76,12 +78,22 @@ public:
         process.setArguments(arguments);
         process.setStandardInputFile(QProcess::nullDevice());
         qint64 pid = 0;
-        if (!process.startDetached(&pid)) {
-            if (error)
-                *error = process.errorString();
-            return false;
+        if (process.startDetached(&pid))
+            return true;
+#ifdef Q_OS_UNIX
+        // A script without a "#!" line is not a program the system can
+        // start; a shell runs such a file with /bin/sh, and so does this.
+        // The path stays one argument: it is never part of a command text.
+        if (process.errorString().contains(qt_error_string(ENOEXEC))) {
+            process.setProgram(QStringLiteral("/bin/sh"));
+            process.setArguments(QStringList{info.absoluteFilePath()} + arguments);
+            if (process.startDetached(&pid))
+                return true;
         }
-        return true;
+#endif
+        if (error)
+            *error = process.errorString();
+        return false;
     }
 };
 

@@ -1,10 +1,13 @@
 #include "Database.h"
 
 #include "Connection.h"
+#include "FileIdentity.h"
 #include "Schema.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QMutex>
+#include <QSet>
 #include <QRegularExpression>
 #include <QSqlQuery>
 #include <QtGlobal>
@@ -17,6 +20,41 @@ namespace {
 // Version 1: the eight tables with the swell direction, sky, payload
 // coordinator and payload operational fields.
 constexpr int kSchemaVersion = 1;
+
+// The logbook files this program has opened since it started.  Only the
+// first opening of a file may create it: one that is missing later was
+// removed or moved while the program ran, and an empty logbook made in its
+// place would take the crew's entries without a word.
+QMutex openedFilesLock;
+QSet<QString> &openedFiles()
+{
+    static QSet<QString> files;
+    return files;
+}
+
+QString nativePath(const QString &path)
+{
+    return QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
+}
+
+// SQLite's own words for a damaged file (its result codes SQLITE_CORRUPT
+// and SQLITE_NOTADB).
+bool isDamageMessage(const QString &engine)
+{
+    return engine.contains(QLatin1String("database disk image is malformed"))
+           || engine.contains(QLatin1String("malformed database schema"))
+           || engine.contains(QLatin1String("file is not a database"));
+}
+
+QString damagedMessage(const QString &path, const QString &engine)
+{
+    return QStringLiteral(
+               "The logbook file \"%1\" is damaged (the database engine says: %2). "
+               "Entries cannot be read from it or stored in it safely. Close the program and put "
+               "the last good copy of the logbook in its place; the README (\"A damaged logbook\") "
+               "tells how to save the rows that can still be read, with the sqlite3 tool's .recover.")
+        .arg(nativePath(path), engine);
+}
 
 QString nextConnectionName()
 {
@@ -261,6 +299,7 @@ struct Database::Private
     DatabaseLocation where;
     const Dialect *dialect = nullptr;
     quint64 generation = 0;
+    FileIdentity file;   // the logbook file the connection opened
 
     // Connects the (already added) connection and sets up the session.
     bool connect(QString *error)
@@ -278,6 +317,9 @@ struct Database::Private
                 return false;
             }
         }
+        // The engine opens the file at once; this is the file it holds.
+        if (dialect->fileBased)
+            file = fileIdentity(where.location);
         return true;
     }
 };
@@ -316,6 +358,18 @@ std::unique_ptr<Database> Database::open(const DatabaseLocation &where, QString 
         return nullptr;
     }
     if (dialect->fileBased) {
+        const QString path = QFileInfo(where.location).absoluteFilePath();
+        QMutexLocker lock(&openedFilesLock);
+        if (openedFiles().contains(path) && !QFileInfo::exists(path)) {
+            *error = QStringLiteral(
+                         "The logbook file \"%1\" is missing: it was removed or moved while the program "
+                         "was running. No new, empty logbook is made in its place. Put the logbook file "
+                         "back at that place (or a copy of it) and try again.")
+                         .arg(nativePath(path));
+            return nullptr;
+        }
+    }
+    if (dialect->fileBased) {
         const QString folder = QFileInfo(where.location).absolutePath();
         if (!QDir().mkpath(folder)) {
             *error = QStringLiteral("Cannot create the database folder \"%1\".")
@@ -330,10 +384,15 @@ std::unique_ptr<Database> Database::open(const DatabaseLocation &where, QString 
     database->d->dialect = dialect;
 
     QSqlDatabase db = QSqlDatabase::addDatabase(where.driver, database->d->connectionName);
-    if (!database->d->connect(error))
+    if (!database->d->connect(error) || !upgrade(db, *dialect, error)) {
+        if (dialect->fileBased && isDamageMessage(*error))
+            *error = damagedMessage(where.location, *error);
         return nullptr;
-    if (!upgrade(db, *dialect, error))
-        return nullptr;
+    }
+    if (dialect->fileBased) {
+        QMutexLocker lock(&openedFilesLock);
+        openedFiles().insert(QFileInfo(where.location).absoluteFilePath());
+    }
     return database;
 }
 
@@ -385,6 +444,41 @@ bool Database::reopen(QString *error)
 quint64 Database::generation() const
 {
     return d->generation;
+}
+
+bool Database::fileIsInPlace(QString *error) const
+{
+    if (!d->dialect->fileBased || !d->file.exists)
+        return true;
+    const FileIdentity now = fileIdentity(d->where.location);
+    if (now == d->file)
+        return true;
+    if (error) {
+        const QString what = now.exists ? QStringLiteral("another file stands at that place now")
+                                        : QStringLiteral("there is no file at that place now");
+        const QString todo = now.exists
+            ? QStringLiteral("Note down what it holds, then close the window and open it again to work "
+                             "on the logbook file that is there now.")
+            : QStringLiteral("Put the logbook file back at that place and store the entry again, or note "
+                             "down what it holds.");
+        *error = QStringLiteral("The logbook file \"%1\" was removed or replaced while the program was "
+                                "running (%2). This entry was not stored; it stays on screen. %3")
+                     .arg(nativePath(d->where.location), what, todo);
+    }
+    return false;
+}
+
+QString Database::failureText(const QSqlError &error) const
+{
+    const QString engine = errorText(error);
+    if (!d->dialect->fileBased)
+        return engine;
+    bool numeric = false;
+    const int code = error.nativeErrorCode().toInt(&numeric) & 0xff;
+    constexpr int kCorrupt = 11, kNotADatabase = 26;   // SQLITE_CORRUPT, SQLITE_NOTADB
+    if ((numeric && (code == kCorrupt || code == kNotADatabase)) || isDamageMessage(engine))
+        return damagedMessage(d->where.location, engine);
+    return engine;
 }
 
 QString Database::columnType(const Dialect &dialect, Column::Kind kind)

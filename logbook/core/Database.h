@@ -58,6 +58,17 @@ public:
     bool reopen(QString *error);
     quint64 generation() const;
 
+    // A logbook file can be deleted, moved or replaced by another file
+    // while the program runs; the connection would go on writing into the
+    // file it holds, which is no longer the logbook.  True when the file
+    // at the logbook's path is still the one this connection opened (and
+    // always for a server); otherwise false with a message naming the path.
+    bool fileIsInPlace(QString *error) const;
+
+    // The engine's words for a failure on this logbook; for a damaged
+    // logbook file also which file it is and what the crew can do.
+    QString failureText(const QSqlError &error) const;
+
     // The dialect's column type for a field of that kind.
     static QString columnType(const Dialect &dialect, Column::Kind kind);
 

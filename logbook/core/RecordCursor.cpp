@@ -142,7 +142,7 @@ struct RecordCursor::Private
             QSqlQuery q(database.connection());
             q.setForwardOnly(true);
             if (!q.prepare(rq.sql)) {
-                lastError = Database::errorText(q.lastError());
+                lastError = database.failureText(q.lastError());
                 return false;
             }
             rq.query = std::move(q);
@@ -151,7 +151,7 @@ struct RecordCursor::Private
         if (bound.isValid())
             q.bindValue(0, bound);
         if (!q.exec()) {
-            lastError = Database::errorText(q.lastError());
+            lastError = database.failureText(q.lastError());
             q.finish();
             return false;
         }
@@ -163,7 +163,7 @@ struct RecordCursor::Private
             for (int i = 0; i < def.fields.size(); ++i)
                 values.insert(def.fields.at(i), normalised(def.fields.at(i), q.value(i + 1)));
         } else if (q.lastError().isValid()) {
-            lastError = Database::errorText(q.lastError());
+            lastError = database.failureText(q.lastError());
             q.finish();
             return false;
         }
@@ -174,7 +174,7 @@ struct RecordCursor::Private
     bool exec(QSqlQuery &q, const QString &sql)
     {
         if (!q.exec(sql)) {
-            lastError = Database::errorText(q.lastError());
+            lastError = database.failureText(q.lastError());
             return false;
         }
         return true;
@@ -196,18 +196,18 @@ struct RecordCursor::Private
         if (dialect.insertReturnsKey)
             sql += QStringLiteral(" RETURNING ") + Dialect::quote(keyColumn());
         if (!q.prepare(sql)) {
-            lastError = Database::errorText(q.lastError());
+            lastError = database.failureText(q.lastError());
             return false;
         }
         for (int i = 0; i < fields.size(); ++i)
             q.bindValue(i, values.value(fields.at(i)));
         if (!q.exec()) {
-            lastError = Database::errorText(q.lastError());
+            lastError = database.failureText(q.lastError());
             return false;
         }
         if (dialect.insertReturnsKey) {
             if (!q.next()) {
-                lastError = Database::errorText(q.lastError());
+                lastError = database.failureText(q.lastError());
                 return false;
             }
             *newKey = q.value(0).toLongLong();
@@ -225,6 +225,9 @@ struct RecordCursor::Private
         if (changed.isEmpty() || state == State::NoRow)
             return true;
         if (!ensureConnected())
+            return false;
+        // A logbook file removed or replaced under the program takes nothing.
+        if (!database.fileIsInPlace(&lastError))
             return false;
         if (!settleUnknownInsert())
             return false;
@@ -267,12 +270,12 @@ struct RecordCursor::Private
         q.setForwardOnly(true);
         if (!q.prepare(QStringLiteral("SELECT 1 FROM %1 WHERE %2 = ?")
                            .arg(Dialect::quote(def.name), Dialect::quote(keyColumn())))) {
-            lastError = Database::errorText(q.lastError());
+            lastError = database.failureText(q.lastError());
             return false;
         }
         q.bindValue(0, unknownInsertKey);
         if (!q.exec()) {
-            lastError = Database::errorText(q.lastError());
+            lastError = database.failureText(q.lastError());
             return false;
         }
         if (q.next()) {
@@ -319,7 +322,7 @@ struct RecordCursor::Private
                                     .arg(Dialect::quote(def.name), sets.join(QStringLiteral(", ")),
                                          Dialect::quote(keyColumn()));
             if (!q.prepare(sql)) {
-                lastError = Database::errorText(q.lastError());
+                lastError = database.failureText(q.lastError());
                 return rollback();
             }
             int i = 0;
@@ -327,7 +330,7 @@ struct RecordCursor::Private
                 q.bindValue(i++, values.value(field));
             q.bindValue(i, key);
             if (!q.exec()) {
-                lastError = Database::errorText(q.lastError());
+                lastError = database.failureText(q.lastError());
                 return rollback();
             }
             if (q.numRowsAffected() == 0) {

@@ -301,13 +301,17 @@ void frmMission::onSelectMission()
     request.filter = QStringLiteral("*.cfg");
     request.folder = settings().missionsFolder;
     request.objectName = QStringLiteral("cdlSelectMission");
-    const QString path = bravik::fileDialogs().choose(this, request);
+    QString path = bravik::fileDialogs().choose(this, request);
     if (path.isEmpty()) {
-        // Cancelled: the earlier choice stands.  With none yet the review
-        // says that no file has been chosen.
-        if (m_selectedMissionFile.isEmpty() && missionReview())
-            missionReview()(this, path);
-        return;
+        // Cancelled: the dialog still holds the earlier choice, which goes
+        // into the row and to the review again.  With none yet the review
+        // says that no file has been chosen, and nothing is written.
+        if (m_selectedMissionFile.isEmpty()) {
+            if (missionReview())
+                missionReview()(this, path);
+            return;
+        }
+        path = m_selectedMissionFile;
     }
     m_selectedMissionFile = path;
     txtMissionScript->setText(path);

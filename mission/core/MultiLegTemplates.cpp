@@ -403,12 +403,14 @@ TemplateBuild buildTransect(const TransectInputs &in)
     if (check.stopped(build))
         return build;
     // The envelope altitude is metres, not seconds, so it has its own message.
-    const std::optional<int> altitude = roundToInt16(transectEnvelopeAltitude(in.minAltitude));
+    const double envelopeAltitude = transectEnvelopeAltitude(in.minAltitude);
+    const std::optional<int> altitude = roundToInt16(envelopeAltitude);
     if (!altitude) {
         build.box = QStringLiteral("txtMinAltitude");
-        build.message = QStringLiteral("The minimum altitude \"%1\" is too large for the mission file: less 5 m it "
-                                       "must lie within %2 to %3 meters. Please correct the minimum altitude.")
-                            .arg(in.minAltitude)
+        build.message = QStringLiteral("The minimum altitude \"%1\" is %2 for the mission file: less 5 m it "
+                                       "must lie within %3 to %4 meters. Please correct the minimum altitude.")
+                            .arg(in.minAltitude,
+                                 envelopeAltitude < 0 ? QStringLiteral("too small") : QStringLiteral("too large"))
                             .arg(kInt16Min)
                             .arg(kInt16Max);
         return build;

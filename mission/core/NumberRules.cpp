@@ -91,7 +91,9 @@ double numericTextValue(const QString &text)
     return convert(number, negativeExponent);
 }
 
-std::optional<double> strictNumber(const QString &text)
+// The strict reading's value, an infinity for a number beyond a double's
+// range, or no value when the text is not a number.
+static std::optional<double> strictValue(const QString &text)
 {
     static const QRegularExpression pattern(
         QStringLiteral("^([+-]?)((?:[0-9]+\\.?[0-9]*|\\.[0-9]+)(?:[eE]([+-]?)[0-9]+)?)$"));
@@ -100,10 +102,23 @@ std::optional<double> strictNumber(const QString &text)
         return std::nullopt;
     std::string number = m.captured(1) == QLatin1String("-") ? "-" : "";
     number += m.captured(2).toStdString();
-    const double value = convert(number, m.captured(3) == QLatin1String("-"));
-    if (!std::isfinite(value))
+    return convert(number, m.captured(3) == QLatin1String("-"));
+}
+
+std::optional<double> strictNumber(const QString &text)
+{
+    const std::optional<double> value = strictValue(text);
+    if (!value || !std::isfinite(*value))
         return std::nullopt;
     return value;
+}
+
+StrictRefusal strictRefusal(const QString &text)
+{
+    const std::optional<double> value = strictValue(text);
+    if (!value || std::isfinite(*value))
+        return StrictRefusal::NotANumber;
+    return *value > 0 ? StrictRefusal::TooLarge : StrictRefusal::TooSmall;
 }
 
 double roundHalfEven(double value)

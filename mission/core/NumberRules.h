@@ -22,6 +22,12 @@ double numericTextValue(const QString &text);
 // the range of a double, gives no value.
 std::optional<double> strictNumber(const QString &text);
 
+// How a text that the strict reading refuses falls short: not a number at
+// all, or a number beyond the range of a double ("1e400" is too large,
+// "-1e400" too small).
+enum class StrictRefusal { NotANumber, TooLarge, TooSmall };
+StrictRefusal strictRefusal(const QString &text);
+
 // Rounds to the nearest whole number, a half going to the even neighbour
 // (0.5 -> 0, 1.5 -> 2, 2.5 -> 2, -2.5 -> -2).
 double roundHalfEven(double value);

@@ -35,8 +35,18 @@ double BuildChecks::number(const QString &box, const QString &text, const QStrin
         return 0.0;
     const std::optional<double> value = strictNumber(text);
     if (!value) {
-        stop(box, QStringLiteral("The %1 \"%2\" is not a number. Please enter the %1 in %3.")
-                      .arg(what, text, unit));
+        switch (strictRefusal(text)) {
+        case StrictRefusal::TooLarge:
+            stop(box, QStringLiteral("The %1 \"%2\" is too large. Please enter the %1 in %3.").arg(what, text, unit));
+            break;
+        case StrictRefusal::TooSmall:
+            stop(box, QStringLiteral("The %1 \"%2\" is too small. Please enter the %1 in %3.").arg(what, text, unit));
+            break;
+        case StrictRefusal::NotANumber:
+            stop(box, QStringLiteral("The %1 \"%2\" is not a number. Please enter the %1 in %3.")
+                          .arg(what, text, unit));
+            break;
+        }
         return 0.0;
     }
     return *value;

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+namespace bravik::logbook {
+
+// Which file stands at a path: the device and inode number on Linux and
+// other POSIX systems, the volume serial number and file index on Windows.
+// Two paths, or one path at two moments, name the same file exactly when
+// their identities are equal.
+struct FileIdentity
+{
+    bool exists = false;
+    quint64 volume = 0;
+    quint64 file = 0;
+
+    bool operator==(const FileIdentity &) const = default;
+};
+
+// The identity of the file at `path` now (exists is false when there is
+// none, or it cannot be looked at).
+FileIdentity fileIdentity(const QString &path);
+
+} // namespace bravik::logbook
