@@ -2,6 +2,7 @@
 #include "FieldLogWindows.h"
 #include "Launch.h"
 #include "LaunchCommands.h"
+#include "RecordCursor.h"
 #include "RecordWindows.h"
 #include "Settings.h"
 #include "TestDoubles.h"
@@ -239,6 +240,34 @@ private slots:
         pressRun(QStringLiteral("Ada"));
         QCOMPARE(seams->commands->calls.size(), 1);
         QCOMPARE(seams->commands->calls[0].arguments.last(), first);
+    }
+
+    void cancelAfterAChoiceReviewsItAgain()
+    {
+        // Nothing chosen yet: a cancel writes nothing into the row.
+        frmMission *log = windows().show<frmMission>();
+        QVERIFY(log && log->moveLast() && log->beginNewRow());
+        QVERIFY(!selectMission(QString()));
+        QCOMPARE(log->txtMissionScript->text(), QString());
+        QVERIFY(!log->cursor()->isChanged());
+
+        const QString path = mission(QStringLiteral("chosen.cfg"), "setpoint\r\n");
+        QVERIFY(selectMission(path));
+        QTest::mouseClick(review()->cmdCancel, Qt::LeftButton);
+        test::flushDeletes();
+        QVERIFY(!review());
+        log->txtMissionScript->selectAll();
+        QTest::keyClicks(log->txtMissionScript, QStringLiteral("typed over"));
+
+        // Cancelled after that choice: the dialog still holds it, so it goes
+        // into the row again and the review shows that file.
+        seams->messages->texts.clear();
+        QVERIFY(selectMission(QString()));
+        QCOMPARE(log->txtMissionScript->text(), path);
+        QCOMPARE(review()->txtMissionName->text(), path);
+        QCOMPARE(review()->txtMissionScript->toPlainText(), QStringLiteral("setpoint\n"));
+        QVERIFY(seams->messages->texts.isEmpty());
+        QCOMPARE(seams->dialogs->requests.size(), 3);
     }
 
     void unshowableFileOpensNoReview_data()

@@ -50,6 +50,22 @@ void TestMissionTool::failures_data()
     QTest::newRow("duration not a number")
         << QStringList{"decktest", "--heading", "1", "--duration", "abc", "--speed", "1", "-o", "-"} << 1
         << "bravik-mission: The duration \"abc\" is not a number. Please enter the duration in seconds.\n";
+    QTest::newRow("duration too large")
+        << QStringList{"transit", "--heading", "45", "--duration", "1e400", "--depth", "20", "--speed", "1.5", "-o", "-"}
+        << 1 << "bravik-mission: The duration \"1e400\" is too large. Please enter the duration in seconds.\n";
+    QTest::newRow("depth too small")
+        << QStringList{"transit", "--heading", "45", "--duration", "600", "--depth", "-1e400", "--speed", "1.5", "-o", "-"}
+        << 1 << "bravik-mission: The depth \"-1e400\" is too small. Please enter the depth in meters.\n";
+    QTest::newRow("minimum altitude too small")
+        << QStringList{"transect", "--heading", "45", "--duration", "600", "--min-depth", "5", "--max-depth", "50",
+                       "--min-altitude", "-1e6", "--max-cycles", "4", "--speed", "1.5", "-o", "-"}
+        << 1
+        << "bravik-mission: The minimum altitude \"-1e6\" is too small for the mission file: less 5 m it must lie "
+           "within -32768 to 32767 meters. Please correct the minimum altitude.\n";
+    QTest::newRow("minimum altitude too large")
+        << QStringList{"transect", "--heading", "45", "--duration", "600", "--min-depth", "5", "--max-depth", "50",
+                       "--min-altitude", "1e400", "--max-cycles", "4", "--speed", "1.5", "-o", "-"}
+        << 1 << "bravik-mission: The minimum altitude \"1e400\" is too large for the mission file";
     QTest::newRow("unknown template") << QStringList{"transect2", "-o", "-"} << 2
                                       << "bravik-mission: unknown template \"transect2\".\n";
 }
