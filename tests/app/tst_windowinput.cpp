@@ -294,7 +294,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("how");
         for (const QString &w : kRecordWindows)
             if (w != QLatin1String("frmBatteryCharge") && w != QLatin1String("frmMisc"))   // no lists
-            for (const char *how : {"Tab", "Enter"})
+            for (const char *how : {"Tab", "Enter", "click"})
                 QTest::addRow("%s, %s", qPrintable(w), how) << w << how;
     }
 
@@ -321,7 +321,7 @@ private Q_SLOTS:
                     break;
                 }
             typeInto(list, text);
-            leave(list, how, nullptr);
+            leave(list, how, w->findChild<QLineEdit *>("txtSubmittedBy"));
             QCOMPARE(list->currentText(), text);
             typed.insert(field, text);
         }
