@@ -1,5 +1,8 @@
 # Run by CPack on the staged files before it builds the package: compresses
 # the manual pages with gzip -9n, as Debian wants them.
+if(NOT CPACK_GENERATOR STREQUAL "DEB")
+  return()
+endif()
 file(GLOB_RECURSE _files "${CPACK_TEMPORARY_INSTALL_DIRECTORY}/*.[1-9]")
 list(FILTER _files INCLUDE REGEX "/share/man/man[1-9]/[^/]+\\.[1-9]$")
 if(NOT _files)

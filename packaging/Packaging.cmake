@@ -77,7 +77,6 @@ from the ship's GPS sentence server.
 .
 Also contains bravik-mission, which builds the same mission scripts on the
 command line, and bravik-gps-sim, a GPS sentence server for training.")
-  set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
   set(CPACK_STRIP_FILES ON)
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
   set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${BRAVIK_PACKAGE_MAINTAINER}")
@@ -92,5 +91,8 @@ command line, and bravik-gps-sim, a GPS sentence server for training.")
   # Debian wants manual pages compressed; a plain install keeps them as
   # they are.
   set(CPACK_PRE_BUILD_SCRIPTS ${_src}/CompressManPages.cmake)
+  # make package_source: the sources alone.
+  set(CPACK_SOURCE_GENERATOR TGZ)
+  set(CPACK_SOURCE_IGNORE_FILES "/\\\\.git(/|$)" "/build[^/]*/" "\\\\.user$")
   include(CPack)
 endif()
