@@ -6,7 +6,8 @@ cd "$(dirname "$0")"
 
 PACKAGES=(build-essential cmake ninja-build qt6-base-dev qt6-base-dev-tools
           libqt6sql6-sqlite libqt6sql6-psql libgl-dev sqlite3
-          postgresql postgresql-common libpq-dev pkg-config xvfb xauth)
+          postgresql postgresql-common libpq-dev pkg-config xvfb xauth
+          librsvg2-bin desktop-file-utils appstream groff-base man-db file dpkg-dev lintian)
 
 install_missing() {
   local missing=()
@@ -54,8 +55,15 @@ case "${1:-}" in
     install_missing
     build
     ;;
+  package)
+    # build/bravik-log_VERSION_ARCH.deb; install it with
+    # apt install ./build/bravik-log_*.deb
+    install_missing
+    build
+    (cd build && cpack -G DEB)
+    ;;
   *)
-    echo "usage: ./dev.sh run [program options] | test | build" >&2
+    echo "usage: ./dev.sh run [program options] | test | build | package" >&2
     exit 2
     ;;
 esac

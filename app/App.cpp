@@ -82,7 +82,12 @@ QString usageText()
         "                     copy every row of a logbook into an empty one (file or\n"
         "                     server, either way) and end; needs no display\n"
         "  --help             show this text\n"
-        "  --version          show the version\n")
+        "  --version          show the version\n"
+        "\n"
+        "Exit status:\n"
+        "  0  the program ended normally (also after --help, --version or a copy made)\n"
+        "  1  the logbook copy failed, or there is no display to start on\n"
+        "  2  the command line is not understood\n")
         .arg(Settings::defaultConfigFile());
 }
 
@@ -127,6 +132,7 @@ int runApplication(int argc, char **argv)
     QApplication::setApplicationName(QStringLiteral("bravik-log"));
     QApplication::setApplicationDisplayName(applicationTitle());
     QApplication::setApplicationVersion(QStringLiteral(BRAVIK_VERSION));
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.bravik.BravikLog"));
 
     QStringList problems;
     Settings s = Settings::fromIniFile(cl.configFile.isEmpty() ? Settings::defaultConfigFile() : cl.configFile,

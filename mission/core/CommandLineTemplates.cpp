@@ -33,6 +33,15 @@ QString optionsHelp(const QList<CliOption> &options)
     return out;
 }
 
+// The end of every --help text.
+QString exitStatusHelp()
+{
+    return QStringLiteral("\nExit status:\n"
+                          "  0  the script was written (or help or the version was shown)\n"
+                          "  1  a value was refused (the message says which), or the script could not be written\n"
+                          "  2  the command line is not understood\n");
+}
+
 CliResult usageError(const QString &message, const QString &usage)
 {
     CliResult r;
@@ -72,7 +81,10 @@ QString generalUsage()
         head += QString(qMax<qsizetype>(1, 14 - head.size()), QLatin1Char(' '));
         out += head + t.summary + QLatin1Char('\n');
     }
-    return out;
+    out += QStringLiteral("\nOptions:\n"
+                          "  --help                  show this text\n"
+                          "  --version               show the version\n");
+    return out + exitStatusHelp();
 }
 
 QString templateUsage(const CliTemplate &t)
@@ -84,7 +96,7 @@ QString templateUsage(const CliTemplate &t)
                           "  --help                  show this text\n");
     if (!t.notes.isEmpty())
         out += QLatin1Char('\n') + t.notes + (t.notes.endsWith(QLatin1Char('\n')) ? QString() : QStringLiteral("\n"));
-    return out;
+    return out + exitStatusHelp();
 }
 
 CliResult runMissionCommandLine(const QStringList &arguments)
@@ -95,6 +107,10 @@ CliResult runMissionCommandLine(const QStringList &arguments)
     const QString name = arguments.constFirst();
     if (name == QLatin1String("--help") || name == QLatin1String("-h")) {
         result.standardOutput = generalUsage().toUtf8();
+        return result;
+    }
+    if (name == QLatin1String("--version") || name == QLatin1String("-v")) {
+        result.standardOutput = QByteArrayLiteral("bravik-mission " BRAVIK_VERSION "\n");
         return result;
     }
     const auto it = registry().constFind(name);

@@ -43,7 +43,9 @@ void TestStartup::answersWithoutDisplay_data()
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("says");
     QTest::newRow("help") << QStringList{"--help"} << 0 << "Usage: bravik-log";
-    QTest::newRow("version") << QStringList{"--version"} << 0 << "bravik-log 0.";
+    QTest::newRow("version") << QStringList{"--version"} << 0 << "bravik-log " BRAVIK_VERSION "\n";
+    QTest::newRow("help lists the exit statuses")
+        << QStringList{"--help"} << 0 << "\nExit status:\n  0  the program ended normally";
     QTest::newRow("unknown option") << QStringList{"--nonsense"} << 2 << "Unknown option --nonsense";
 }
 

@@ -13,6 +13,7 @@ private slots:
     void failures_data();
     void failures();
     void help();
+    void versionAndExitStatuses();
 };
 
 void TestMissionTool::workedExamples_data()
@@ -87,6 +88,24 @@ void TestMissionTool::help()
     QCOMPARE(r.exitCode, 0);
     QVERIFY(r.out.startsWith("Usage: bravik-mission transit [options] -o FILE\n"));
     QVERIFY(r.out.contains("--depth"));
+}
+
+void TestMissionTool::versionAndExitStatuses()
+{
+    const ToolRun version = runTool({"--version"});
+    QCOMPARE(version.exitCode, 0);
+    QCOMPARE(version.out, QByteArray("bravik-mission " BRAVIK_VERSION "\n"));
+    QCOMPARE(version.err, QByteArray());
+
+    for (const QStringList &args : {QStringList{"--help"}, QStringList{"waypoints", "--help"}}) {
+        const ToolRun help = runTool(args);
+        QCOMPARE(help.exitCode, 0);
+        const qsizetype at = help.out.indexOf("\nExit status:\n");
+        QVERIFY2(at >= 0, help.out.constData());
+        const QByteArray statuses = help.out.mid(at);
+        QVERIFY2(statuses.contains("\n  0  ") && statuses.contains("\n  1  ") && statuses.contains("\n  2  "),
+                 help.out.constData());
+    }
 }
 
 QTEST_GUILESS_MAIN(TestMissionTool)

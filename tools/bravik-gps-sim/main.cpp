@@ -19,8 +19,10 @@ int main(int argc, char **argv)
     p.setApplicationDescription(QStringLiteral(
         "Streams NMEA 0183 GLL, GGA and RMC sentences over TCP, from a start position "
         "that drifts slowly, to every client that connects."));
-    p.addHelpOption();
-    p.addVersionOption();
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Displays this help and the exit statuses."));
+    p.addOption(help);
+    const QCommandLineOption version = p.addVersionOption();
     const QCommandLineOption host(QStringLiteral("host"), QStringLiteral("Address to listen on (default 127.0.0.1)."),
                                   QStringLiteral("address"), QStringLiteral("127.0.0.1"));
     const QCommandLineOption port(QStringLiteral("port"),
@@ -33,7 +35,22 @@ int main(int argc, char **argv)
     const QCommandLineOption lon(QStringLiteral("lon"), QStringLiteral("Start longitude in degrees, east positive."),
                                  QStringLiteral("degrees"), QStringLiteral("-121.7927967"));
     p.addOptions({host, port, rate, lat, lon});
-    p.process(app);
+    // Parsed here rather than by process(), so that a wrong option ends with
+    // status 2 like a wrong value, and --help ends with the exit statuses.
+    if (!p.parse(QCoreApplication::arguments())) {
+        std::fprintf(stderr, "bravik-gps-sim: %s\n", qPrintable(p.errorText()));
+        return 2;
+    }
+    if (p.isSet(help)) {
+        std::fputs(qPrintable(p.helpText()
+                              + QStringLiteral("\nExit status:\n"
+                                               "  0  help or the version was shown; otherwise it serves until it is stopped (Ctrl-C)\n"
+                                               "  2  a wrong option or value, or the address cannot be listened on\n")),
+                   stdout);
+        return 0;
+    }
+    if (p.isSet(version))
+        p.showVersion();
 
     auto fail = [](const QString &text) {
         std::fprintf(stderr, "bravik-gps-sim: %s\n", qPrintable(text));
