@@ -70,6 +70,15 @@ public:
                     QStringLiteral("stop")});
     }
 
+    // "immediate": the server stops as if the machine lost power (no
+    // checkpoint; it recovers from its write-ahead log) and starts again.
+    bool restartImmediate()
+    {
+        return run(m_bin + QStringLiteral("/pg_ctl"),
+                   {QStringLiteral("-D"), data(), QStringLiteral("-l"), m_dir.filePath(QStringLiteral("log")),
+                    QStringLiteral("-m"), QStringLiteral("immediate"), QStringLiteral("-w"), QStringLiteral("restart")});
+    }
+
 private:
     QString data() const { return m_dir.filePath(QStringLiteral("data")); }
 
