@@ -131,15 +131,15 @@ inline QString checkLogbook(const DatabaseLocation &where, const QHash<QString, 
         if (problems.isEmpty()) {
             QSqlQuery q(db);
             q.setForwardOnly(true);
-            // Before the first helper created the table there is nothing to find.
-            QStringList tables = db.tables();
-            if (tables.contains(QStringLiteral("Miscellaneous"))) {
-                if (!q.exec(QStringLiteral("SELECT \"Note\", %1 FROM \"Miscellaneous\"").arg(Dialect::quote(keyColumn()))))
+            // Before the first helper created the table there is nothing
+            // to find, and nothing may have been reported.
+            if (!q.exec(QStringLiteral("SELECT \"Note\", %1 FROM \"Miscellaneous\"").arg(Dialect::quote(keyColumn())))) {
+                if (!printed.isEmpty())
                     problems << QStringLiteral("cannot read the rows: ") + q.lastError().text();
-                while (q.next()) {
-                    found[q.value(0).toString()] << q.value(1).toLongLong();
-                    ++count;
-                }
+            }
+            while (q.isActive() && q.next()) {
+                found[q.value(0).toString()] << q.value(1).toLongLong();
+                ++count;
             }
         }
         if (rows)
