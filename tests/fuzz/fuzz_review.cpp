@@ -45,9 +45,10 @@ QString decoded(const QByteArray &bytes)
     if (b.startsWith("\xEF\xBB\xBF"))
         b.remove(0, 3);
     // Valid UTF-8, and only that, survives the trip to UTF-16 and back.
-    const QString utf8 = QString::fromUtf8(b);
-    if (utf8.toUtf8() == b)
-        return utf8;
+    // (The leading "A" keeps fromUtf8 from dropping a second mark.)
+    const QString utf8 = QString::fromUtf8("A" + b);
+    if (utf8.toUtf8() == "A" + b)
+        return utf8.mid(1);
     return QString::fromLatin1(b);
 }
 
