@@ -112,6 +112,10 @@ void checkRendering(double value)
     FUZZ_CHECK(significantDigits(s) <= 15, what + QStringLiteral("more than 15 significant digits"));
 
     const Rounded expected = rounded15(value);
+    // Within a hair of the largest double, 15 digits round past it: the
+    // text is right, but no double reads it back.
+    if (std::isinf(expected.nearest))
+        return;
     const auto back = strictNumber(s);
     FUZZ_CHECK(back.has_value(), what + QStringLiteral("not read back"));
     FUZZ_CHECK(same(*back, expected.nearest) || same(*back, expected.other),

@@ -82,8 +82,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         FUZZ_CHECK(reviewText(text.toUtf8()) == text, shown(text));
 
     // The same bytes as a file on disk, with a small size limit so the
-    // refusal of a large file is reached too.
+    // refusal of a large file is reached too: for every fourth input
+    // (by its first byte), as the disk is slow next to the rest.
     constexpr qint64 limit = 2048;
+    if (size == 0 || data[0] % 4 != 0)
+        return 0;
     {
         QFile f(path());
         FUZZ_CHECK(f.open(QIODevice::WriteOnly | QIODevice::Truncate), f.errorString());
