@@ -53,12 +53,14 @@ public:
         return QStringLiteral("host=%1 port=5432 user=bravik dbname=postgres").arg(m_dir.path());
     }
 
+    // The port is fixed (only the socket's name carries it): PGPORT, which
+    // pg_virtualenv sets for its own server, must not move this one.
     bool start()
     {
         return run(m_bin + QStringLiteral("/pg_ctl"),
                    {QStringLiteral("-D"), data(), QStringLiteral("-l"), m_dir.filePath(QStringLiteral("log")),
                     QStringLiteral("-o"),
-                    QStringLiteral("-c listen_addresses='' -c unix_socket_directories='%1' -c fsync=off").arg(m_dir.path()),
+                    QStringLiteral("-c listen_addresses='' -c port=5432 -c unix_socket_directories='%1' -c fsync=off").arg(m_dir.path()),
                     QStringLiteral("-w"), QStringLiteral("start")});
     }
     // "fast": the way a server is shut down for maintenance; clients get
