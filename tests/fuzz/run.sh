@@ -21,7 +21,7 @@ CC="$cc" CXX="$cxx" cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWith
   -DBRAVIK_FUZZ=ON -DBRAVIK_BUILD_BENCH=OFF -DCMAKE_CXX_FLAGS="$flags" >/dev/null
 cmake --build build-fuzz -j"$(nproc)" --target bravik_fuzz_all
 
-# Leaks inside Qt's own start-up are not findings; see tests/sanitize/lsan.supp.
+# Leaks are findings too; tests/sanitize/lsan.supp would name a library's own.
 export ASAN_OPTIONS="${ASAN_OPTIONS:-abort_on_error=1:detect_leaks=1:strict_string_checks=1}"
 export LSAN_OPTIONS="${LSAN_OPTIONS:-suppressions=$PWD/tests/sanitize/lsan.supp:print_suppressions=0}"
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-halt_on_error=1:print_stacktrace=1}"
