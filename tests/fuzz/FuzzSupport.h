@@ -5,7 +5,9 @@
 // the input that broke it becomes a finding.
 
 #include <QByteArray>
+#include <QDir>
 #include <QString>
+#include <QTemporaryDir>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -42,6 +44,17 @@ T take(const uint8_t *&data, size_t &size)
     data += n;
     size -= n;
     return value;
+}
+
+// A folder for the files a target writes, in memory where the system has
+// such a place (writing a settings file syncs it to disk, which would
+// otherwise dominate the time an input takes).
+inline QTemporaryDir &scratch()
+{
+    static QTemporaryDir dir(QDir(QStringLiteral("/dev/shm")).exists()
+                                 ? QStringLiteral("/dev/shm/bravik-fuzz-XXXXXX")
+                                 : QDir::tempPath() + QStringLiteral("/bravik-fuzz-XXXXXX"));
+    return dir;
 }
 
 // Text for messages: control characters and non-ASCII shown as escapes.

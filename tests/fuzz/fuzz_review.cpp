@@ -54,8 +54,7 @@ QString decoded(const QByteArray &bytes)
 
 QString path()
 {
-    static QTemporaryDir dir;
-    return dir.filePath(QStringLiteral("mission.cfg"));
+    return bravik::fuzz::scratch().filePath(QStringLiteral("mission.cfg"));
 }
 
 } // namespace

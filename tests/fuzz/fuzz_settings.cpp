@@ -16,18 +16,12 @@ using bravik::fuzz::shown;
 
 namespace {
 
-QTemporaryDir &folder()
-{
-    static QTemporaryDir dir;
-    return dir;
-}
-
 // A new name for every input: QSettings keeps files it has read in a cache
 // keyed by name and time stamp, and two inputs can share both.
 QString freshPath()
 {
     static quint64 n = 0;
-    return folder().filePath(QStringLiteral("settings-%1.ini").arg(++n));
+    return bravik::fuzz::scratch().filePath(QStringLiteral("settings-%1.ini").arg(++n));
 }
 
 void checkUsable(const Settings &s, const QString &what)
