@@ -8,10 +8,13 @@ PACKAGES=(build-essential cmake ninja-build qt6-base-dev qt6-base-dev-tools
           libqt6sql6-sqlite libqt6sql6-psql libgl-dev sqlite3
           postgresql postgresql-common libpq-dev pkg-config xvfb xauth
           librsvg2-bin desktop-file-utils appstream groff-base man-db file dpkg-dev lintian)
+# Only ./dev.sh fuzz needs these: clang and its libFuzzer runtime.
+FUZZ_PACKAGES=(clang-14 libclang-rt-14-dev)
 
 install_missing() {
-  local missing=()
-  for p in "${PACKAGES[@]}"; do
+  local missing=() wanted=("$@")
+  ((${#wanted[@]})) || wanted=("${PACKAGES[@]}")
+  for p in "${wanted[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
   done
   if ((${#missing[@]})); then
@@ -37,6 +40,10 @@ case "${1:-}" in
     ;;
   test)
     install_missing
+    if [ "${2:-}" = "--sanitize" ]; then
+      # The whole suite built with AddressSanitizer and UndefinedBehaviorSanitizer.
+      exec tests/sanitize/run.sh
+    fi
     build
     cd build
     # The logbook tests run on SQLite and, through a throwaway PostgreSQL
@@ -62,8 +69,14 @@ case "${1:-}" in
     build
     (cd build && cpack -G DEB)
     ;;
+  fuzz)
+    # Every fuzz target for SECONDS each (default 60) with libFuzzer.
+    install_missing
+    install_missing "${FUZZ_PACKAGES[@]}"
+    exec tests/fuzz/run.sh "${2:-60}"
+    ;;
   *)
-    echo "usage: ./dev.sh run [program options] | test | build | package" >&2
+    echo "usage: ./dev.sh run [program options] | test [--sanitize] | build | package | fuzz [SECONDS]" >&2
     exit 2
     ;;
 esac

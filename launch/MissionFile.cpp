@@ -14,7 +14,8 @@ QString decode(const QByteArray &bytes)
     QByteArrayView view(bytes);
     if (view.startsWith("\xEF\xBB\xBF"))
         view = view.sliced(3);
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    // The mark is dropped above, once; the decoder must not drop a second.
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
     QString text = utf8.decode(view);
     if (!utf8.hasError())
         return text;

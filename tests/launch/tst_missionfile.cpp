@@ -47,6 +47,8 @@ private slots:
         QTest::newRow("CR CR LF is an empty line") << QByteArray("a\r\r\nb") << QStringLiteral("a\r\n\r\nb\r\n");
         QTest::newRow("one line without end") << QByteArray("x") << QStringLiteral("x\r\n");
         QTest::newRow("UTF-8 BOM dropped, text kept") << QByteArray("\xEF\xBB\xBF" "d\xC3\xA9p\r\n") << QStringLiteral("d\u00E9p\r\n");
+        // Only the first mark is the encoding's; a second is a character of the text.
+        QTest::newRow("second BOM is kept") << QByteArray("\xEF\xBB\xBF\xEF\xBB\xBF\n\n") << QStringLiteral("\uFEFF\n\n\r\n");
         QTest::newRow("Latin-1 byte is kept") << QByteArray("d\xE9p") << QStringLiteral("d\u00E9p\r\n");
     }
     void lineEnds()

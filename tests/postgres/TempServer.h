@@ -53,12 +53,14 @@ public:
         return QStringLiteral("host=%1 port=5432 user=bravik dbname=postgres").arg(m_dir.path());
     }
 
+    // The port is fixed (only the socket's name carries it): PGPORT, which
+    // pg_virtualenv sets for its own server, must not move this one.
     bool start()
     {
         return run(m_bin + QStringLiteral("/pg_ctl"),
                    {QStringLiteral("-D"), data(), QStringLiteral("-l"), m_dir.filePath(QStringLiteral("log")),
                     QStringLiteral("-o"),
-                    QStringLiteral("-c listen_addresses='' -c unix_socket_directories='%1' -c fsync=off").arg(m_dir.path()),
+                    QStringLiteral("-c listen_addresses='' -c port=5432 -c unix_socket_directories='%1' -c fsync=off").arg(m_dir.path()),
                     QStringLiteral("-w"), QStringLiteral("start")});
     }
     // "fast": the way a server is shut down for maintenance; clients get
@@ -68,6 +70,15 @@ public:
         return run(m_bin + QStringLiteral("/pg_ctl"),
                    {QStringLiteral("-D"), data(), QStringLiteral("-m"), QStringLiteral("fast"), QStringLiteral("-w"),
                     QStringLiteral("stop")});
+    }
+
+    // "immediate": the server stops as if the machine lost power (no
+    // checkpoint; it recovers from its write-ahead log) and starts again.
+    bool restartImmediate()
+    {
+        return run(m_bin + QStringLiteral("/pg_ctl"),
+                   {QStringLiteral("-D"), data(), QStringLiteral("-l"), m_dir.filePath(QStringLiteral("log")),
+                    QStringLiteral("-m"), QStringLiteral("immediate"), QStringLiteral("-w"), QStringLiteral("restart")});
     }
 
 private:
