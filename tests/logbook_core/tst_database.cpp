@@ -55,9 +55,9 @@ private Q_SLOTS:
         auto db = file.open();
         QVERIFY(db);
         const QStringList names = columns(file, table);
-        QCOMPARE(names.size(), fieldCount + 1 + 2);
+        QCOMPARE(names.size(), fieldCount + 1);
         QCOMPARE(names.first(), keyColumn());
-        QCOMPARE(names.mid(1), findTable(table)->fields + QStringList{"StampedAtUtc", "Workstation"});
+        QCOMPARE(names.mid(1), findTable(table)->fields);
         for (const QString &s : samples)
             QVERIFY2(names.contains(s), qPrintable(s));
         QCOMPARE(tableCount(file), 8);
@@ -114,8 +114,8 @@ private Q_SLOTS:
         auto db = file.open();
         QVERIFY(db);
         QCOMPARE(columns(file, QStringLiteral("WeatherObservation")).mid(oldWeather.size() + 1),
-                 (QStringList{"Their Own", "SwellDirection", "SkyDescription", "StampedAtUtc", "Workstation"}));
-        QCOMPARE(columns(file, QStringLiteral("Predive")).size(), 32);
+                 (QStringList{"Their Own", "SwellDirection", "SkyDescription"}));
+        QCOMPARE(columns(file, QStringLiteral("Predive")).size(), 30);
         QCOMPARE(file.sql(QStringLiteral("SELECT \"Notes\" || \"Latitude\" || \"Their Own\" || coalesce(\"SwellDirection\", '-') FROM \"WeatherObservation\"")).toString(),
                  QStringLiteral("calm34.5kept-"));
         QCOMPARE(file.sql(QStringLiteral("SELECT \"Cruise\" || CAST(\"PayloadOperational\" AS TEXT) FROM \"Predive\"")).toString(),
@@ -227,7 +227,7 @@ private Q_SLOTS:
             p->wait();
         QVERIFY2(errors.isEmpty(), qPrintable(errors.join('\n')));
         QCOMPARE(tableCount(file), 8);
-        QCOMPARE(columns(file, QStringLiteral("Predive")).size(), 32);
+        QCOMPARE(columns(file, QStringLiteral("Predive")).size(), 30);
         if (file.isPostgres())
             QCOMPARE(file.sql(QStringLiteral("SELECT COUNT(*) FROM \"BravikSchema\"")).toInt(), 1);
         else
