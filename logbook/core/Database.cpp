@@ -1,6 +1,7 @@
 #include "Database.h"
 
 #include "Connection.h"
+#include "LaunchLog.h"
 #include "Schema.h"
 
 #include <QDir>
@@ -16,7 +17,8 @@ namespace {
 
 // Version 1: the eight tables with the swell direction, sky, payload
 // coordinator and payload operational fields.
-constexpr int kSchemaVersion = 1;
+// Version 2: the launch record table (LaunchLog.h).
+constexpr int kSchemaVersion = 2;
 
 QString nextConnectionName()
 {
@@ -196,7 +198,7 @@ bool createMissing(QSqlDatabase &db, const Dialect &dialect, QString *error)
                 return false;
         }
     }
-    return true;
+    return launchlog::createMissing(db, dialect, existing, error);
 }
 
 int readVersion(QSqlDatabase &db, const Dialect &dialect, bool *ok, QString *error)
