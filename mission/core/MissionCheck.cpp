@@ -2,6 +2,7 @@
 
 #include "NumberRules.h"
 #include "ScriptValue.h"
+#include "Settings.h"
 
 #include <QSet>
 #include <cmath>
@@ -482,6 +483,17 @@ MissionCheck Checker::run()
 }
 
 } // namespace
+
+VehicleLimits vehicleLimits(const Settings &s)
+{
+    VehicleLimits l;
+    l.maxDepth = s.vehicleMaxDepth;
+    l.maxSpeed = s.vehicleMaxSpeed;
+    l.maxMissionTime = s.vehicleMaxMissionTime;
+    l.maxWaypointDistance = s.vehicleMaxWaypointDistance;
+    l.cruiseSpeed = s.vehicleCruiseSpeed;
+    return l;
+}
 
 std::optional<GeoPosition> positionFromBoxes(const QString &latDegrees, const QString &latMinutes, const QString &ns,
                                              const QString &lonDegrees, const QString &lonMinutes, const QString &ew)

@@ -14,6 +14,10 @@
 #include <QString>
 #include <optional>
 
+namespace bravik {
+struct Settings;
+}
+
 namespace bravik::mission {
 
 // The vehicle's limits from the settings; each is unset unless configured.
@@ -26,6 +30,9 @@ struct VehicleLimits
     // A leg faster than this is worth a second look (a warning).
     double cruiseSpeed = 1.5;
 };
+
+// The limits the settings configure.
+VehicleLimits vehicleLimits(const Settings &settings);
 
 // A position in signed decimal degrees (north and east positive).
 struct GeoPosition
