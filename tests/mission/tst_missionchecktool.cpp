@@ -52,7 +52,7 @@ private slots:
         const QStringList out = lines(r.out);
         QVERIFY(out.contains(bad + QStringLiteral(":38: error: The speed of the setpoint block is \"abc\", not a number; the vehicle needs a number there.")));
         QVERIFY(std::any_of(out.cbegin(), out.cend(), [&](const QString &l) {
-            return l.startsWith(bad + QStringLiteral(":57: error: The block \"sonar\""));
+            return l.startsWith(bad + QStringLiteral(":67: error: The block \"sonar\""));
         }));
         for (const QString &l : out)
             QVERIFY2(!l.startsWith(good + QLatin1Char(':')) || l.startsWith(good + QStringLiteral(": ")), qPrintable(l));
