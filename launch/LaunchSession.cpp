@@ -32,16 +32,29 @@ LaunchSession::~LaunchSession() = default;
 logbook::Database *LaunchSession::database(QString *error)
 {
     const Settings &s = settings();
-    if (m_db && (m_dbDriver != s.databaseDriver || m_dbLocation != s.database))
-        m_db.reset();
+    if (m_dbDriver != s.databaseDriver || m_dbLocation != s.database) {
+        // Another logbook: the launches of this session are not in it.
+        if (!m_dbDriver.isEmpty())
+            reset();
+        m_dbDriver = s.databaseDriver;
+        m_dbLocation = s.database;
+    }
     if (m_db && m_db->isBroken() && !m_db->reopen(error))
         return nullptr;
     if (!m_db) {
         m_db = logbook::Database::open({s.databaseDriver, s.database}, error);
-        m_dbDriver = s.databaseDriver;
-        m_dbLocation = s.database;
     }
     return m_db.get();
+}
+
+qint64 LaunchSession::latestKey()
+{
+    // No connection is made here: the abort asks this before its command
+    // starts, and nothing may delay that.
+    const Settings &s = settings();
+    if (m_dbDriver != s.databaseDriver || m_dbLocation != s.database)
+        return -1;
+    return m_latest;
 }
 
 qint64 LaunchSession::begin(const QVariantMap &values, QString *error)

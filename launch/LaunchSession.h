@@ -31,7 +31,8 @@ public:
     bool update(qint64 key, const QVariantMap &values, QString *error);
 
     // The latest record this session wrote, or -1.
-    qint64 latestKey() const { return m_latest; }
+    // (-1 too once the settings name another logbook.)
+    qint64 latestKey();
 
     // A status file for the run ("run") or the abort ("abort") of a record:
     // in the launch folder, which is made when missing; empty when it cannot
