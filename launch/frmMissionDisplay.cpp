@@ -20,6 +20,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QStyledItemDelegate>
 #include <QSysInfo>
 #include <QTimer>
 #include <QTreeWidget>
@@ -29,6 +30,26 @@
 using namespace bravik;
 
 namespace {
+
+// Findings wrap in their column, rows as tall as their text.
+class WrappingDelegate : public QStyledItemDelegate
+{
+public:
+    WrappingDelegate(QTreeView *view) : QStyledItemDelegate(view), m_view(view) {}
+    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        const QSize base = QStyledItemDelegate::sizeHint(option, index);
+        if (index.column() != 2)
+            return base;
+        const int width = std::max(80, m_view->header()->sectionSize(2) - 10);
+        const QRect r = option.fontMetrics.boundingRect(QRect(0, 0, width, 100000), Qt::TextWordWrap,
+                                                        index.data().toString());
+        return QSize(base.width(), std::max(base.height(), r.height() + 4));
+    }
+
+private:
+    QTreeView *m_view;
+};
 
 frmMission *missionWindow()
 {
@@ -149,10 +170,15 @@ frmMissionDisplay::frmMissionDisplay(QWidget *parent)
     lstFindings->setHeaderLabels({QStringLiteral("Severity"), QStringLiteral("Line"), QStringLiteral("Finding")});
     lstFindings->setRootIsDecorated(false);
     lstFindings->setWordWrap(true);
+    lstFindings->setTextElideMode(Qt::ElideNone);
+    lstFindings->setUniformRowHeights(false);
+    lstFindings->setItemDelegate(new WrappingDelegate(lstFindings));
     lstFindings->setAlternatingRowColors(false);
     lstFindings->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
     lstFindings->header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
     lstFindings->header()->setStretchLastSection(true);
+    // Long findings wrap; the rows grow once the column has its width.
+    connect(lstFindings->header(), &QHeaderView::sectionResized, lstFindings, [this] { lstFindings->doItemsLayout(); });
 
     picDepthProfile = new launch::DepthProfileView(this);
     picTrack = new launch::TrackView(this);
