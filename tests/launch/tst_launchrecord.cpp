@@ -342,6 +342,38 @@ private slots:
         QCOMPARE(records().value(2).text(QStringLiteral("AbortResult")), QStringLiteral("Permission denied"));
     }
 
+    void failedRecordWritesAreReportedAndNeverStopTheAbort()
+    {
+        selectMission(mission(QStringLiteral("a.cfg"), golden("transit.cfg")));
+        pressRun(QStringLiteral("Ada"));
+        QVERIFY(abortWindow());
+        // The table goes away under the program (another computer, a restore).
+        {
+            QString error;
+            auto db = logbook::Database::open({settings().databaseDriver, settings().database}, &error);
+            QVERIFY2(db, qPrintable(error));
+            QSqlQuery q(db->connection());
+            QVERIFY(q.exec(QStringLiteral("DROP TABLE \"LaunchRecord\"")));
+        }
+        QTest::mouseClick(abortWindow()->cmdAbortMission, Qt::LeftButton);
+        test::flushDeletes();
+        QCOMPARE(seams->commands->calls.size(), 2);   // the stop command started all the same
+        QCOMPARE(seams->commands->calls[1].program, settings().stopProgram);
+        QVERIFY(!abortWindow());
+        QCOMPARE(seams->messages->texts.size(), 1);
+        QVERIFY2(seams->messages->texts[0].startsWith(QStringLiteral("The stop command was started.")), qPrintable(seams->messages->texts[0]));
+        QVERIFY(seams->messages->texts[0].contains(QStringLiteral("could not be written to the launch record")));
+
+        // A run with no table to write to still starts, and says so.
+        selectMission(mission(QStringLiteral("b.cfg"), golden("transit.cfg")));
+        pressRun(QStringLiteral("Ben"));
+        QCOMPARE(seams->commands->calls.size(), 3);
+        QVERIFY(abortWindow());
+        QCOMPARE(seams->messages->texts.size(), 2);
+        QVERIFY2(seams->messages->texts[1].startsWith(QStringLiteral("The mission was started.")), qPrintable(seams->messages->texts[1]));
+        QVERIFY(seams->messages->texts[1].contains(QStringLiteral("The launch record could not be written before the start")));
+    }
+
     void launchesButtonListsTheRowsRecords()
     {
         frmMission *log = selectMission(mission(QStringLiteral("a.cfg"), golden("transit.cfg")));
