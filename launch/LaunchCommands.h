@@ -1,5 +1,8 @@
 #pragma once
 
+#include "MissionScript.h"
+
+#include <QList>
 #include <QString>
 
 namespace bravik::launch {
@@ -13,17 +16,30 @@ QString notCheckedMessage();
 // script without a mission.
 QString runRefusal(const QString &reviewer, const QString &missionPath);
 
+// "Run Mission" refused: the reviewed file's bytes changed since the review.
+QString changedAfterReviewMessage();
+// "Run Mission" refused: findings that break configured vehicle limits.
+QString limitRefusal(const QList<mission::Finding> &findings);
+// The line under the script box once its text differs from the file.
+QString editsNotice();
+// One finding as a line: "line 12: error: ..." ("file:" for line 0).
+QString findingLine(const mission::Finding &f);
+
 struct StartOutcome
 {
     bool started = false;
+    bool recording = false;  // output and exit status will reach the status file
+    QString command;   // program and arguments as started
+    QString reason;    // the system's reason when not started
     QString message;   // names the command and the reason when not started
 };
 
 // Starts the configured run command with its fixed arguments and the
-// mission path appended as one whole argument.  No shell, no waiting.
-StartOutcome startRunCommand(const QString &missionPath);
+// mission path appended as one whole argument.  No shell, no waiting.  With
+// a status file, through the output recorder.
+StartOutcome startRunCommand(const QString &missionPath, const QString &statusFile = {});
 
 // Starts the configured supervisor stop command.  No shell, no waiting.
-StartOutcome startStopCommand();
+StartOutcome startStopCommand(const QString &statusFile = {});
 
 } // namespace bravik::launch

@@ -102,6 +102,7 @@ MissionText readMissionForReview(const QString &path, qint64 maxBytes)
 
     MissionText r;
     r.text = reviewText(bytes);
+    r.bytes = bytes;
     return r;
 }
 

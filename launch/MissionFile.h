@@ -16,6 +16,7 @@ struct MissionText
 
     Problem problem = None;
     QString text;      // every line followed by CR LF
+    QByteArray bytes;  // the file's bytes as read
     QString message;   // names the file and the reason; empty when readable
 
     bool ok() const { return problem == None; }

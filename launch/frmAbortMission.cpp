@@ -1,9 +1,11 @@
 #include "frmAbortMission.h"
 
 #include "LaunchCommands.h"
+#include "LaunchSession.h"
 #include "Seams.h"
 #include "Twips.h"
 
+#include <QLabel>
 #include <QPalette>
 #include <QPushButton>
 
@@ -29,19 +31,59 @@ frmAbortMission::frmAbortMission(QWidget *parent)
     font.setBold(true);
     cmdAbortMission->setFont(font);
 
-    twips::setClientSize(this, 3900, 1800);
-    twips::place(cmdAbortMission, 600, 420, 2700, 960);
+    lblRunStatus = new QLabel(this);
+    lblRunStatus->setObjectName(QStringLiteral("lblRunStatus"));
+    lblRunStatus->setAlignment(Qt::AlignCenter);
+    QFont status = lblRunStatus->font();
+    status.setBold(true);
+    lblRunStatus->setFont(status);
+    QPalette white = lblRunStatus->palette();
+    white.setColor(QPalette::WindowText, Qt::white);
+    lblRunStatus->setPalette(white);
+    launch::LaunchSession &session = launch::LaunchSession::instance();
+    auto showLine = [this](const QString &line) {
+        lblRunStatus->setText(line);
+        lblRunStatus->setToolTip(line);
+    };
+    showLine(session.runLine());
+    connect(&session, &launch::LaunchSession::runLineChanged, this, showLine);
+
+    twips::setClientSize(this, 5400, 2100);
+    twips::place(cmdAbortMission, 1350, 300, 2700, 960);
+    twips::place(lblRunStatus, 120, 1440, 5160, 480);
 
     connect(cmdAbortMission, &QPushButton::clicked, this, &frmAbortMission::cmdAbortMission_Click);
 }
 
 void frmAbortMission::cmdAbortMission_Click()
 {
-    const launch::StartOutcome outcome = launch::startStopCommand();
+    // The stop command starts first; the record is written afterwards, so
+    // nothing about the logbook can delay or prevent the abort.
+    launch::LaunchSession &session = launch::LaunchSession::instance();
+    const qint64 key = session.latestKey();
+    const QString statusFile = key >= 0 ? session.statusFileFor(key, QStringLiteral("abort")) : QString();
+    const launch::StartOutcome outcome = launch::startStopCommand(statusFile);
+
+    QString recordProblem;
+    if (key >= 0) {
+        QVariantMap abort;
+        abort.insert(QStringLiteral("AbortedAtUtc"), launch::utcNow());
+        abort.insert(QStringLiteral("AbortCommand"), outcome.command);
+        abort.insert(QStringLiteral("AbortResult"), outcome.started ? QStringLiteral("started") : outcome.reason);
+        if (outcome.recording)
+            abort.insert(QStringLiteral("AbortStatusFile"), statusFile);
+        QString error;
+        if (!session.update(key, abort, &error))
+            recordProblem = QStringLiteral("The abort could not be written to the launch record: %1").arg(error);
+        else if (outcome.recording)
+            session.watch(key, statusFile, true);
+    }
     if (!outcome.started) {
         // Stays open so the abort can be tried again at once.
-        inform(this, outcome.message);
+        inform(this, recordProblem.isEmpty() ? outcome.message : outcome.message + QStringLiteral("\n\n") + recordProblem);
         return;
     }
+    if (!recordProblem.isEmpty())
+        inform(nullptr, QStringLiteral("The stop command was started.\n\n") + recordProblem);
     close();
 }

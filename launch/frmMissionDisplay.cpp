@@ -1,23 +1,114 @@
 #include "frmMissionDisplay.h"
 
 #include "Controls.h"
+#include "FieldLogWindows.h"
 #include "LaunchCommands.h"
+#include "LaunchSession.h"
+#include "MissionPictures.h"
 #include "MissionReview.h"
+#include "Platform.h"
+#include "RecordCursor.h"
 #include "Seams.h"
 #include "Settings.h"
 #include "Twips.h"
+#include "GpsLink.h"
 
 #include <QComboBox>
 #include <QFontDatabase>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QStyledItemDelegate>
+#include <QSysInfo>
 #include <QTimer>
+#include <QTreeWidget>
 #include <QVBoxLayout>
+#include <cmath>
 
 using namespace bravik;
+
+namespace {
+
+// Findings wrap in their column, rows as tall as their text.
+class WrappingDelegate : public QStyledItemDelegate
+{
+public:
+    WrappingDelegate(QTreeView *view) : QStyledItemDelegate(view), m_view(view) {}
+    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        const QSize base = QStyledItemDelegate::sizeHint(option, index);
+        if (index.column() != 2)
+            return base;
+        const int width = std::max(80, m_view->header()->sectionSize(2) - 10);
+        const QRect r = option.fontMetrics.boundingRect(QRect(0, 0, width, 100000), Qt::TextWordWrap,
+                                                        index.data().toString());
+        return QSize(base.width(), std::max(base.height(), r.height() + 4));
+    }
+
+private:
+    QTreeView *m_view;
+};
+
+frmMission *missionWindow()
+{
+    return windows().existing<frmMission>();
+}
+
+// The mission log row's position boxes as shown, or empty when all are.
+QString positionText(frmMission *m)
+{
+    if (!m)
+        return {};
+    const QStringList lat{m->txtLatitudeInt->text().trimmed(), m->txtLatitudeMinutes->text().trimmed(),
+                          m->cmbNS->currentText().trimmed()};
+    const QStringList lon{m->txtLongitudeInt->text().trimmed(), m->txtLongitudeMinutes->text().trimmed(),
+                          m->cmbEW->currentText().trimmed()};
+    auto joined = [](const QStringList &parts) {
+        QStringList out;
+        for (const QString &p : parts)
+            if (!p.isEmpty())
+                out << p;
+        return out.join(QLatin1Char(' '));
+    };
+    const QString a = joined(lat), b = joined(lon);
+    if (a.isEmpty() && b.isEmpty())
+        return {};
+    return a + QStringLiteral(", ") + b;
+}
+
+std::optional<mission::GeoPosition> startPosition(frmMission *m)
+{
+    if (!m)
+        return std::nullopt;
+    return mission::positionFromBoxes(m->txtLatitudeInt->text(), m->txtLatitudeMinutes->text(), m->cmbNS->currentText(),
+                                      m->txtLongitudeInt->text(), m->txtLongitudeMinutes->text(), m->cmbEW->currentText());
+}
+
+// The key of the mission log row; a new row is stored first so the launch
+// can name it.  -1 when the window is gone or the row cannot be stored.
+qint64 missionKey(frmMission *m, qint64 fallback)
+{
+    if (!m || !m->cursor())
+        return fallback;
+    logbook::RecordCursor *c = m->cursor();
+    if (c->isNewRow() && c->isChanged())
+        c->save();
+    const qint64 key = c->currentKey();
+    return key >= 0 ? key : fallback;
+}
+
+QString findingsText(const mission::MissionCheck &check)
+{
+    QStringList lines;
+    for (const mission::Finding &f : check.findings)
+        lines << launch::findingLine(f);
+    return lines.join(QLatin1Char('\n'));
+}
+
+} // namespace
 
 frmMissionDisplay::frmMissionDisplay(QWidget *parent)
     : ManagedWindow(parent)
@@ -47,6 +138,11 @@ frmMissionDisplay::frmMissionDisplay(QWidget *parent)
     txtMissionScript->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     lblMissionScript->setBuddy(txtMissionScript);
 
+    lblEditsNotice = new QLabel(launch::editsNotice(), this);
+    named(lblEditsNotice, "lblEditsNotice");
+    lblEditsNotice->setStyleSheet(QStringLiteral("QLabel { color: #8a4b00; font-weight: bold; }"));
+    lblEditsNotice->setVisible(false);
+
     lblChecked = new QLabel(QStringLiteral("Mission script checked by:"), this);
     named(lblChecked, "lblChecked");
     cmbChecked = new QComboBox(this);
@@ -62,22 +158,62 @@ frmMissionDisplay::frmMissionDisplay(QWidget *parent)
     cmdCancel = new QPushButton(QStringLiteral("Cancel"), this);
     named(cmdCancel, "cmdCancel");
 
-    auto *layout = new QVBoxLayout(this);
-    layout->addWidget(lblMissionName);
-    layout->addWidget(txtMissionName);
-    layout->addWidget(lblMissionScript);
-    layout->addWidget(txtMissionScript, 1);
-    layout->addWidget(lblChecked);
-    layout->addWidget(cmbChecked);
+    lblSummary = new QLabel(this);
+    named(lblSummary, "lblSummary");
+    lblSummary->setWordWrap(true);
+    lblSummary->setTextFormat(Qt::RichText);
+    QFont big = lblSummary->font();
+    big.setPointSizeF(big.pointSizeF() * 1.15);
+    lblSummary->setFont(big);
+
+    lstFindings = new QTreeWidget(this);
+    named(lstFindings, "lstFindings");
+    lstFindings->setHeaderLabels({QStringLiteral("Severity"), QStringLiteral("Line"), QStringLiteral("Finding")});
+    lstFindings->setRootIsDecorated(false);
+    lstFindings->setWordWrap(true);
+    lstFindings->setTextElideMode(Qt::ElideNone);
+    lstFindings->setUniformRowHeights(false);
+    lstFindings->setItemDelegate(new WrappingDelegate(lstFindings));
+    lstFindings->setAlternatingRowColors(false);
+    lstFindings->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    lstFindings->header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
+    lstFindings->header()->setStretchLastSection(true);
+    // Long findings wrap; the rows grow once the column has its width.
+    connect(lstFindings->header(), &QHeaderView::sectionResized, lstFindings, [this] { lstFindings->doItemsLayout(); });
+
+    picDepthProfile = new launch::DepthProfileView(this);
+    picTrack = new launch::TrackView(this);
+
+    auto *left = new QVBoxLayout;
+    left->addWidget(lblMissionName);
+    left->addWidget(txtMissionName);
+    left->addWidget(lblMissionScript);
+    left->addWidget(txtMissionScript, 1);
+    left->addWidget(lblEditsNotice);
+    left->addWidget(lblChecked);
+    left->addWidget(cmbChecked);
     auto *buttons = new QHBoxLayout;
     buttons->addStretch(1);
     buttons->addWidget(cmdRunMission);
     buttons->addWidget(cmdCancel);
-    layout->addLayout(buttons);
-    twips::setClientSize(this, 9600, 7800);
+    left->addLayout(buttons);
+
+    auto *right = new QVBoxLayout;
+    right->addWidget(lblSummary);
+    right->addWidget(lstFindings, 2);
+    right->addWidget(picDepthProfile, 2);
+    right->addWidget(picTrack, 3);
+
+    auto *layout = new QHBoxLayout(this);
+    layout->addLayout(left, 5);
+    layout->addLayout(right, 6);
+    twips::setClientSize(this, 16200, 10200);
 
     connect(cmdRunMission, &QPushButton::clicked, this, &frmMissionDisplay::cmdRunMission_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &frmMissionDisplay::cmdCancel_Click);
+    connect(txtMissionScript, &QPlainTextEdit::textChanged, this, [this] {
+        lblEditsNotice->setVisible(!m_reviewedPath.isEmpty() && txtMissionScript->toPlainText() != m_shownText);
+    });
 
     load();
 }
@@ -96,7 +232,52 @@ void frmMissionDisplay::load()
         QTimer::singleShot(0, this, &QWidget::close);
         return;
     }
+    m_reviewedBytes = text->bytes;
+    m_reviewedText = text->text;
+    m_sha256 = launch::sha256Hex(m_reviewedBytes);
+    m_reviewedAt = launch::utcNow();
+    frmMission *m = missionWindow();
+    m_position = positionText(m);
+    if (m && m->cursor())
+        m_missionKey = m->cursor()->currentKey();
+    m_check = mission::checkMissionBytes(m_reviewedBytes, mission::vehicleLimits(settings()), startPosition(m));
     txtMissionScript->setPlainText(text->text);
+    m_shownText = txtMissionScript->toPlainText();
+    m_reviewedPath = path;
+    showCheck();
+}
+
+void frmMissionDisplay::showCheck()
+{
+    const int errors = m_check.errorCount(), warnings = m_check.warningCount();
+    QString verdict;
+    if (errors == 0 && warnings == 0)
+        verdict = QStringLiteral("<span style='color:#006020'><b>No findings.</b></span>");
+    else
+        verdict = QStringLiteral("<span style='color:%1'><b>%2 error%3, %4 warning%5.</b></span>")
+                      .arg(errors ? QStringLiteral("#b00000") : QStringLiteral("#8a4b00"))
+                      .arg(errors)
+                      .arg(errors == 1 ? QString() : QStringLiteral("s"))
+                      .arg(warnings)
+                      .arg(warnings == 1 ? QString() : QStringLiteral("s"));
+    lblSummary->setText(m_check.summary().toHtmlEscaped() + QStringLiteral("<br>") + verdict);
+
+    lstFindings->clear();
+    for (const mission::Finding &f : m_check.findings) {
+        auto *item = new QTreeWidgetItem(lstFindings);
+        item->setText(0, f.limit ? QStringLiteral("error (limit)") : mission::severityName(f.severity));
+        item->setText(1, f.line > 0 ? QString::number(f.line) : QStringLiteral("file"));
+        item->setText(2, f.text);
+        item->setToolTip(2, f.text);
+        const QColor back = f.isError() ? QColor(255, 210, 210) : QColor(255, 228, 170);
+        const QColor fore = f.isError() ? QColor(150, 0, 0) : QColor(110, 60, 0);
+        for (int c = 0; c < 3; ++c) {
+            item->setBackground(c, back);
+            item->setForeground(c, fore);
+        }
+    }
+    picDepthProfile->setCheck(m_check);
+    picTrack->setCheck(m_check);
 }
 
 void frmMissionDisplay::cmdRunMission_Click()
@@ -107,13 +288,87 @@ void frmMissionDisplay::cmdRunMission_Click()
         inform(this, refusal);
         return;
     }
-    const launch::StartOutcome outcome = launch::startRunCommand(missionPath);
+    const QList<mission::Finding> limits = m_check.limitFindings();
+    if (!limits.isEmpty()) {
+        inform(this, launch::limitRefusal(limits));
+        return;
+    }
+
+    QVariantMap record;
+    if (missionPath == m_reviewedPath) {
+        // The file that runs must be the file that was reviewed.
+        const launch::MissionText now = launch::readMissionForReview(missionPath);
+        if (!now.ok() || launch::sha256Hex(now.bytes) != m_sha256) {
+            inform(this, now.ok() ? launch::changedAfterReviewMessage()
+                                  : launch::changedAfterReviewMessage() + QLatin1Char('\n') + now.message);
+            return;
+        }
+        record.insert(QStringLiteral("RunFileSha256"), m_sha256);
+    } else {
+        const launch::MissionText other = launch::readMissionForReview(missionPath);
+        QString note = QStringLiteral("Not the file reviewed: the file name was edited before the run.");
+        if (other.ok())
+            record.insert(QStringLiteral("RunFileSha256"), launch::sha256Hex(other.bytes));
+        else
+            note += QLatin1Char(' ') + other.message;
+        record.insert(QStringLiteral("RunFileNote"), note);
+    }
+
+    frmMission *m = missionWindow();
+    const QString position = m ? positionText(m) : m_position;
+    std::optional<qint64> ageMs;
+    if (m && m->gps() && m->gps()->feed())
+        ageMs = m->gps()->feed()->fixAgeMs();
+    const qint64 key = missionKey(m, m_missionKey);
+    if (key >= 0)
+        record.insert(QStringLiteral("MissionKey"), key);
+    record.insert(QStringLiteral("ReviewedFile"), m_reviewedPath);
+    record.insert(QStringLiteral("ReviewedSha256"), m_sha256);
+    record.insert(QStringLiteral("ReviewedBytes"), qint64(m_reviewedBytes.size()));
+    record.insert(QStringLiteral("ReviewedText"), m_reviewedText);
+    record.insert(QStringLiteral("ReviewedAtUtc"), m_reviewedAt);
+    record.insert(QStringLiteral("Reviewer"), cmbChecked->currentText());
+    record.insert(QStringLiteral("Findings"), findingsText(m_check));
+    record.insert(QStringLiteral("RunFile"), missionPath);
+    record.insert(QStringLiteral("StartedAtUtc"), launch::utcNow());
+    record.insert(QStringLiteral("Workstation"), QSysInfo::machineHostName());
+    record.insert(QStringLiteral("OsUser"), platform::userName());
+    record.insert(QStringLiteral("Position"), position);
+    if (ageMs)
+        record.insert(QStringLiteral("PositionAgeSeconds"), qint64(std::llround(double(*ageMs) / 1000.0)));
+
+    launch::LaunchSession &session = launch::LaunchSession::instance();
+    QStringList problems;
+    QString error;
+    const qint64 launchKey = session.begin(record, &error);
+    if (launchKey < 0)
+        problems << QStringLiteral("The launch record could not be written before the start: %1").arg(error);
+    const QString statusFile = session.statusFileFor(launchKey, QStringLiteral("run"));
+    const launch::StartOutcome outcome = launch::startRunCommand(missionPath, statusFile);
+
+    QVariantMap after;
+    after.insert(QStringLiteral("RunCommand"), outcome.command);
+    after.insert(QStringLiteral("StartResult"), outcome.started ? QStringLiteral("started") : outcome.reason);
+    if (outcome.recording)
+        after.insert(QStringLiteral("RunStatusFile"), statusFile);
+    else if (outcome.started)
+        after.insert(QStringLiteral("RunOutput"), QStringLiteral("(not recorded: the output recorder bravik-run-wrapped was not found)"));
+    if (launchKey >= 0 && !session.update(launchKey, after, &error))
+        problems << QStringLiteral("The launch record could not be completed: %1").arg(error);
+    if (outcome.started) {
+        session.setRunLine(outcome.recording ? QStringLiteral("running") : QStringLiteral("started; output not recorded"));
+        if (outcome.recording)
+            session.watch(launchKey, statusFile, false);
+    }
     if (!outcome.started) {
         // The mission never started: no abort window, the review stays.
-        inform(this, outcome.message);
+        problems.prepend(outcome.message);
+        inform(this, problems.join(QStringLiteral("\n\n")));
         return;
     }
     windows().show(QStringLiteral("frmAbortMission"));
+    if (!problems.isEmpty())
+        inform(nullptr, QStringLiteral("The mission was started.\n\n") + problems.join(QStringLiteral("\n\n")));
     close();
 }
 

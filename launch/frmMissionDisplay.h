@@ -1,15 +1,27 @@
 #pragma once
 
+#include "MissionCheck.h"
 #include "WindowManager.h"
+
+#include <QByteArray>
+#include <optional>
 
 class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
+class QTreeWidget;
+
+namespace bravik::launch {
+class DepthProfileView;
+class TrackView;
+}
 
 // The review window: shows the chosen mission file, insists on a reviewer
-// and starts the mission.  It reads its file once, when it loads.
+// and starts the mission.  It reads its file once, when it loads, and shows
+// beside it what the checks make of it: a summary, the findings and two
+// pictures (depth against time, the track).
 class frmMissionDisplay : public bravik::ManagedWindow
 {
     Q_OBJECT
@@ -25,8 +37,28 @@ public:
     QPushButton *cmdRunMission = nullptr;
     QPushButton *cmdCancel = nullptr;
 
+    QLabel *lblEditsNotice = nullptr;   // under the script box, once it was edited
+    QLabel *lblSummary = nullptr;
+    QTreeWidget *lstFindings = nullptr; // severity, line, text
+    bravik::launch::DepthProfileView *picDepthProfile = nullptr;
+    bravik::launch::TrackView *picTrack = nullptr;
+
+    const bravik::mission::MissionCheck &check() const { return m_check; }
+    QString reviewedSha256() const { return m_sha256; }
+
 private:
     void load();
+    void showCheck();
     void cmdRunMission_Click();
     void cmdCancel_Click();
+
+    QString m_reviewedPath;
+    QByteArray m_reviewedBytes;
+    QString m_reviewedText;
+    QString m_sha256;
+    QString m_reviewedAt;
+    QString m_shownText;
+    bravik::mission::MissionCheck m_check;
+    qint64 m_missionKey = -1;
+    QString m_position;
 };

@@ -26,6 +26,18 @@ QString missingDisplayReason()
     return {};
 }
 
+QString userName()
+{
+#ifdef Q_OS_WIN
+    return qEnvironmentVariable("USERNAME");
+#else
+    QString name = qEnvironmentVariable("USER");
+    if (name.isEmpty())
+        name = qEnvironmentVariable("LOGNAME");
+    return name;
+#endif
+}
+
 #ifdef Q_OS_UNIX
 namespace {
 int signalPipe[2] = {-1, -1};

@@ -1,5 +1,6 @@
 #include "Seams.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -97,6 +98,54 @@ public:
     }
 };
 
+// Commands started through the output recorder; kept apart from the plain
+// start above.
+class RecordingCommandRunner : public RealCommandRunner
+{
+public:
+    bool startRecorded(const QString &program, const QStringList &arguments, const QString &statusFile,
+                       bool *recording, QString *error) override
+    {
+        if (recording)
+            *recording = false;
+        const QString recorder = recorderProgram();
+        if (statusFile.isEmpty() || recorder.isEmpty() || !QFileInfo(recorder).isExecutable())
+            return start(program, arguments, error);
+        // The command itself is checked here, so a missing one is refused
+        // at once as without the recorder.
+        QString path = program;
+        if (!program.contains(QLatin1Char('/')) && !program.contains(QLatin1Char('\\'))) {
+            path = QStandardPaths::findExecutable(program);
+            if (path.isEmpty()) {
+                if (error)
+                    *error = QStringLiteral("no program of that name was found on the PATH");
+                return false;
+            }
+        }
+        const QFileInfo info(path);
+        if (!info.exists() || info.isDir() || !info.isExecutable()) {
+            if (error)
+                *error = !info.exists() ? QStringLiteral("the file does not exist")
+                         : info.isDir() ? QStringLiteral("it is a folder, not a program")
+                                        : QStringLiteral("Permission denied: it is not executable");
+            return false;
+        }
+        QStringList wrapped{QStringLiteral("--status"), statusFile, QStringLiteral("--"), path};
+        wrapped += arguments;
+        if (!start(recorder, wrapped, error))
+            return false;
+        if (recording)
+            *recording = true;
+        return true;
+    }
+};
+
+QString &recorderSlot()
+{
+    static QString path;
+    return path;
+}
+
 std::unique_ptr<MessageBoxes> &messageSlot()
 {
     static std::unique_ptr<MessageBoxes> s = std::make_unique<RealMessageBoxes>();
@@ -109,7 +158,7 @@ std::unique_ptr<FileDialogs> &dialogSlot()
 }
 std::unique_ptr<CommandRunner> &runnerSlot()
 {
-    static std::unique_ptr<CommandRunner> s = std::make_unique<RealCommandRunner>();
+    static std::unique_ptr<CommandRunner> s = std::make_unique<RecordingCommandRunner>();
     return s;
 }
 
@@ -129,7 +178,24 @@ void setFileDialogs(std::unique_ptr<FileDialogs> seam)
 }
 void setCommandRunner(std::unique_ptr<CommandRunner> seam)
 {
-    runnerSlot() = seam ? std::move(seam) : std::make_unique<RealCommandRunner>();
+    runnerSlot() = seam ? std::move(seam) : std::make_unique<RecordingCommandRunner>();
+}
+
+QString recorderProgram()
+{
+    if (!recorderSlot().isEmpty())
+        return recorderSlot();
+#ifdef Q_OS_WIN
+    const QString name = QStringLiteral("/bravik-run-wrapped.exe");
+#else
+    const QString name = QStringLiteral("/bravik-run-wrapped");
+#endif
+    return QCoreApplication::instance() ? QCoreApplication::applicationDirPath() + name : QString();
+}
+
+void setRecorderProgram(const QString &path)
+{
+    recorderSlot() = path;
 }
 
 } // namespace bravik

@@ -48,7 +48,24 @@ public:
     // Returns true once the program was started; otherwise false with the
     // system's reason in `error`.
     virtual bool start(const QString &program, const QStringList &arguments, QString *error) = 0;
+
+    // Starts the command like start(), but through the output recorder
+    // (bravik-run-wrapped) when it is there, which writes the command's
+    // output and exit status to `statusFile`.  `*recording` tells whether
+    // it will; without the recorder the command starts unrecorded.
+    virtual bool startRecorded(const QString &program, const QStringList &arguments, const QString &statusFile,
+                               bool *recording, QString *error)
+    {
+        Q_UNUSED(statusFile);
+        if (recording)
+            *recording = false;
+        return start(program, arguments, error);
+    }
 };
+
+// The output recorder's path: beside the program unless set (tests).
+QString recorderProgram();
+void setRecorderProgram(const QString &path);
 
 MessageBoxes &messageBoxes();
 FileDialogs &fileDialogs();

@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QtNumeric>
 
 namespace bravik {
 
@@ -46,12 +47,14 @@ Settings Settings::defaults()
     s.missionsFolder = QStringLiteral("C:/Bravik/Missions");
     s.runProgram = QStringLiteral("C:/cygwin/cygwinrunmission.bat");
     s.stopProgram = QStringLiteral("C:/cygwin/cygwinsss.bat");
+    s.launchFolder = QStringLiteral("C:/Bravik/Launches");
 #else
     const QString home = QDir::homePath();
     s.database = home + QStringLiteral("/Bravik/Utilities/BravikLogUtility/BravikDatabase.sqlite");
     s.missionsFolder = home + QStringLiteral("/Bravik/Missions");
     s.runProgram = home + QStringLiteral("/Bravik/bin/runmission");
     s.stopProgram = home + QStringLiteral("/Bravik/bin/slaysupervisor");
+    s.launchFolder = home + QStringLiteral("/Bravik/Launches");
 #endif
     s.gpsHost = QStringLiteral("127.0.0.1");
     s.gpsPort = 3004;
@@ -144,6 +147,34 @@ Settings Settings::fromIniFile(const QString &path, const Settings &base, QStrin
         else
             s.gpsPort = quint16(port);
     }
+
+    auto limit = [&](const char *key, std::optional<double> &target) {
+        if (!ini.contains(QLatin1String(key)))
+            return;
+        const QString raw = ini.value(QLatin1String(key)).toString().trimmed();
+        if (raw.isEmpty()) {
+            target.reset();
+            return;
+        }
+        bool ok = false;
+        const double v = raw.toDouble(&ok);
+        if (!ok || !(v > 0.0) || !qIsFinite(v))
+            problem(QStringLiteral("The setting %1 has the value \"%2\", which is not a positive number; it is left unset.")
+                        .arg(QLatin1String(key), raw));
+        else
+            target = v;
+    };
+    limit("vehicle/maxDepth", s.vehicleMaxDepth);
+    limit("vehicle/maxSpeed", s.vehicleMaxSpeed);
+    limit("vehicle/maxMissionTime", s.vehicleMaxMissionTime);
+    limit("vehicle/maxWaypointDistance", s.vehicleMaxWaypointDistance);
+    {
+        std::optional<double> cruise;
+        limit("vehicle/cruiseSpeed", cruise);
+        if (cruise)
+            s.vehicleCruiseSpeed = *cruise;
+    }
+    text("launch/folder", s.launchFolder);
 
     // A new roster carries the derived lists along unless they are given too.
     QStringList roster = s.crewRoster;

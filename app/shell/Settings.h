@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 namespace bravik {
 
@@ -33,6 +34,18 @@ struct Settings
     QStringList payloadCoordinators;  // four of the roster and two more
     QStringList reviewers;            // five entries
     QStringList assignees() const;    // roster plus "AUV Ops Team"
+
+    // The vehicle's limits ([vehicle]); each unset unless configured.  A
+    // mission that goes beyond one is refused at "Run Mission".
+    std::optional<double> vehicleMaxDepth;            // maxDepth, metres
+    std::optional<double> vehicleMaxSpeed;            // maxSpeed, metres per second
+    std::optional<double> vehicleMaxMissionTime;      // maxMissionTime, seconds
+    std::optional<double> vehicleMaxWaypointDistance; // maxWaypointDistance, metres
+    double vehicleCruiseSpeed = 1.5;                  // cruiseSpeed: faster legs are flagged
+
+    // Where the launch console keeps the status files of the commands it
+    // started ([launch] folder).
+    QString launchFolder;
 
     static Settings defaults();
 

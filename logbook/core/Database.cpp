@@ -2,6 +2,7 @@
 
 #include "Connection.h"
 #include "FileIdentity.h"
+#include "LaunchLog.h"
 #include "Schema.h"
 
 #include <QDir>
@@ -19,7 +20,8 @@ namespace {
 
 // Version 1: the eight tables with the swell direction, sky, payload
 // coordinator and payload operational fields.
-constexpr int kSchemaVersion = 1;
+// Version 2: the launch record table (LaunchLog.h).
+constexpr int kSchemaVersion = 2;
 
 // The logbook files this program has opened since it started.  Only the
 // first opening of a file may create it: one that is missing later was
@@ -234,7 +236,7 @@ bool createMissing(QSqlDatabase &db, const Dialect &dialect, QString *error)
                 return false;
         }
     }
-    return true;
+    return launchlog::createMissing(db, dialect, existing, error);
 }
 
 int readVersion(QSqlDatabase &db, const Dialect &dialect, bool *ok, QString *error)

@@ -1,5 +1,7 @@
 #include "LogbookCopy.h"
 
+#include "LaunchLog.h"
+
 #include "Schema.h"
 
 #include <QElapsedTimer>
@@ -47,7 +49,9 @@ public:
     bool plan(QString *error)
     {
         QStringList busy;
-        for (const TableDef &def : schema()) {
+        QList<TableDef> copied = schema();
+        copied.append(TableDef{launchlog::tableName(), launchlog::fields(), {}, true});   // the launches too
+        for (const TableDef &def : copied) {
             TablePlan p;
             p.name = def.name;
             QList<Column> targetColumns;
@@ -83,7 +87,7 @@ public:
         QStringList tables;
         if (src.tables(&tables, nullptr)) {
             for (const QString &t : tables) {
-                if (!findTable(t) && t != QLatin1String("BravikSchema") && t != QLatin1String("sqlite_sequence"))
+                if (!findTable(t) && t != launchlog::tableName() && t != QLatin1String("BravikSchema") && t != QLatin1String("sqlite_sequence"))
                     report(QStringLiteral("The table \"%1\" is not one of the logbook's and is not copied.").arg(t));
             }
         }

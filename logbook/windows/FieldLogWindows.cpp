@@ -1,6 +1,9 @@
 #include "FieldLogWindows.h"
 
+#include "LaunchWindows.h"
+
 #include "GpsLink.h"
+#include "RecordCursor.h"
 #include "Seams.h"
 #include "Settings.h"
 #include "WindowManager.h"
@@ -255,6 +258,8 @@ frmMission::frmMission(QWidget *parent)
     connect(cmdRunMission, &QPushButton::clicked, this, &frmMission::onSelectMission);
     cmdBuildMission = addButton("cmdBuildMission", QStringLiteral("Create Mission Plan"), 4920, 5280, 1935, 495);
     connect(cmdBuildMission, &QPushButton::clicked, this, &frmMission::onBuildMission);
+    cmdLaunches = addButton("cmdLaunches", QStringLiteral("Launches"), 2700, 5280, 1935, 495);
+    connect(cmdLaunches, &QPushButton::clicked, this, &frmMission::onLaunches);
     txtLatitude = addHiddenText("txtLatitude", QStringLiteral("Mission Start Latitude"), QStringLiteral("34.567"));
     txtLongitude = addHiddenText("txtLongitude", QStringLiteral("Mission Start Longitude"), QStringLiteral("123.4567"));
 
@@ -267,7 +272,7 @@ frmMission::frmMission(QWidget *parent)
     finishSetup({txtTime, txtSubmittedBy, txtLatitudeInt, txtLatitudeMinutes, cmbNS, txtLongitudeInt,
                  txtLongitudeMinutes, cmbEW, txtDataDirectory, cmbMissionType, txtMissionScript, txtETA,
                  txtMaxDepth, txtWaterDepth, Text1, chkSuccess, cmbFailureMode, cmdQuit, cmdGetFix,
-                 cmdRunMission, cmdBuildMission});
+                 cmdRunMission, cmdBuildMission, cmdLaunches});
 }
 
 void frmMission::onGetFix()
@@ -329,4 +334,11 @@ void frmMission::onBuildMission()
     const QString chooser = QStringLiteral("frmSelectTemplate");
     if (bravik::windows().isRegistered(chooser))
         bravik::windows().show(chooser);
+}
+
+void frmMission::onLaunches()
+{
+    auto *list = bravik::windows().show<frmLaunches>();
+    if (list)
+        list->showMission(cursor() ? cursor()->currentKey() : -1);
 }

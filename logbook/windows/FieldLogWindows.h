@@ -91,6 +91,7 @@ public:
     QCheckBox *chkSuccess;
     QComboBox *cmbFailureMode;
     QPushButton *cmdGetFix, *cmdRunMission, *cmdBuildMission;
+    QPushButton *cmdLaunches;   // "Launches": the launch records of this row
     QLineEdit *txtLatitude, *txtLongitude;   // hidden
     QLabel *lblGpsStatus;   // the GPS feed's state, beside "Get GPS Data"
     bravik::GpsLink *gps() const { return m_gps; }
@@ -103,6 +104,8 @@ public Q_SLOTS:
     virtual void onSelectMission();
     // "Create Mission Plan": opens the template chooser.
     virtual void onBuildMission();
+    // "Launches": lists the launch records of the current row.
+    virtual void onLaunches();
 
 protected:
     void leavingForMain() override;

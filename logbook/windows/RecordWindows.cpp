@@ -1,5 +1,7 @@
 #include "RecordWindows.h"
 
+#include "LaunchWindows.h"
+
 #include "FieldLogWindows.h"
 #include "OfficeLogWindows.h"
 #include "WindowManager.h"
@@ -17,6 +19,7 @@ void registerWindows()
     w.registerWindow<frmTaskList>();
     w.registerWindow<frmPurchases>();
     w.registerWindow<frmMisc>();
+    w.registerWindow<frmLaunches>();
 }
 
 } // namespace bravik::logbook

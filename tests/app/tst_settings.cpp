@@ -14,6 +14,8 @@ private Q_SLOTS:
     void badValues_data();
     void badValues();
     void missingAndUnreadableFiles();
+    void vehicleLimits_data();
+    void vehicleLimits();
     void commandLine_data();
     void commandLine();
 
@@ -106,6 +108,37 @@ void TestSettings::badValues()
     QCOMPARE(s.databaseDriver, d.databaseDriver);
     QCOMPARE(s.database, d.database);
     QCOMPARE(s.crewRoster, d.crewRoster);
+}
+
+void TestSettings::vehicleLimits_data()
+{
+    QTest::addColumn<QByteArray>("ini");
+    QTest::addColumn<double>("maxDepth");   // 0: unset
+    QTest::addColumn<int>("problems");
+    QTest::newRow("absent") << QByteArray("[vehicle]\n") << 0.0 << 0;
+    QTest::newRow("set") << QByteArray("[vehicle]\nmaxDepth=120.5\n") << 120.5 << 0;
+    QTest::newRow("empty") << QByteArray("[vehicle]\nmaxDepth=\n") << 0.0 << 0;
+    QTest::newRow("not a number") << QByteArray("[vehicle]\nmaxDepth=deep\n") << 0.0 << 1;
+    QTest::newRow("negative") << QByteArray("[vehicle]\nmaxDepth=-3\n") << 0.0 << 1;
+}
+
+void TestSettings::vehicleLimits()
+{
+    QFETCH(QByteArray, ini);
+    QFETCH(double, maxDepth);
+    QFETCH(int, problems);
+    QStringList found;
+    const Settings s = Settings::fromIniFile(writeIni(ini + "maxSpeed=2\nmaxMissionTime=3600\nmaxWaypointDistance=5000\ncruiseSpeed=1.2\n"),
+                                             Settings::defaults(), &found);
+    QCOMPARE(found.size(), problems);
+    QCOMPARE(s.vehicleMaxDepth.has_value(), maxDepth > 0);
+    if (maxDepth > 0)
+        QCOMPARE(*s.vehicleMaxDepth, maxDepth);
+    QCOMPARE(s.vehicleMaxSpeed, std::optional<double>(2.0));
+    QCOMPARE(s.vehicleMaxMissionTime, std::optional<double>(3600.0));
+    QCOMPARE(s.vehicleMaxWaypointDistance, std::optional<double>(5000.0));
+    QCOMPARE(s.vehicleCruiseSpeed, 1.2);
+    QVERIFY(!Settings::defaults().vehicleMaxDepth && !Settings::defaults().vehicleMaxSpeed);
 }
 
 void TestSettings::missingAndUnreadableFiles()

@@ -1,6 +1,8 @@
 // Opening the logbook: creating, upgrading and refusing files.
 #include "LogbookFixture.h"
 
+#include "LaunchLog.h"
+
 #include <QFile>
 #include <QMutex>
 #include <QSemaphore>
@@ -60,7 +62,55 @@ private Q_SLOTS:
         QCOMPARE(names.mid(1), findTable(table)->fields);
         for (const QString &s : samples)
             QVERIFY2(names.contains(s), qPrintable(s));
+        QCOMPARE(tableCount(file), 9);   // the eight tables and the launch record
+    }
+
+    void launchRecordsWrittenAndRead()
+    {
+        LogbookFile file;
+        auto db = file.open();
+        QVERIFY(db);
+        const QStringList present = columns(file, launchlog::tableName());
+        QCOMPARE(present.mid(1), launchlog::fields());
+        QString error;
+        const QString odd = QStringLiteral("it's \"a\"; DROP TABLE \"Predive\"; --");
+        const qint64 a = launchlog::insert(*db, {{QStringLiteral("MissionKey"), qint64(7)}, {QStringLiteral("Reviewer"), odd},
+                                                 {QStringLiteral("ReviewedBytes"), qint64(1234)}}, &error);
+        QVERIFY2(a >= 0, qPrintable(error));
+        const qint64 b = launchlog::insert(*db, {{QStringLiteral("MissionKey"), qint64(7)}}, &error);
+        QVERIFY2(b > a, qPrintable(error));
+        QVERIFY(launchlog::insert(*db, {{QStringLiteral("MissionKey"), qint64(8)}}, &error) > b);
+        QVERIFY2(launchlog::update(*db, a, {{QStringLiteral("AbortResult"), QStringLiteral("started")},
+                                            {QStringLiteral("ProcessId"), QVariant()}}, &error), qPrintable(error));
+        QVERIFY(!launchlog::update(*db, 999999, {{QStringLiteral("AbortResult"), QStringLiteral("x")}}, &error));
+        QList<launchlog::Record> rows;
+        QVERIFY2(launchlog::forMission(*db, 7, &rows, &error), qPrintable(error));
+        QCOMPARE(rows.size(), 2);
+        QCOMPARE(rows[0].key, b);   // newest first
+        QCOMPARE(rows[1].text(QStringLiteral("Reviewer")), odd);
+        QCOMPARE(rows[1].values.value(QStringLiteral("ReviewedBytes")).toLongLong(), qint64(1234));
+        QCOMPARE(rows[1].text(QStringLiteral("AbortResult")), QStringLiteral("started"));
+        QVERIFY(rows[1].values.value(QStringLiteral("ProcessId")).isNull());
+        QCOMPARE(file.count(QStringLiteral("Predive")), 0);
+    }
+
+    void olderLogbookGetsTheLaunchRecord()
+    {
+        LogbookFile file;
+        {
+            auto db = file.open();
+            QVERIFY(db);
+        }
+        file.sql(QStringLiteral("DROP TABLE \"LaunchRecord\""));
+        if (file.isPostgres())
+            file.sql(QStringLiteral("UPDATE \"BravikSchema\" SET \"Version\" = 1"));
+        else
+            file.sql(QStringLiteral("PRAGMA user_version = 1"));
         QCOMPARE(tableCount(file), 8);
+        auto db = file.open();
+        QVERIFY(db);
+        QCOMPARE(tableCount(file), 9);
+        QCOMPARE(columns(file, launchlog::tableName()).mid(1), launchlog::fields());
     }
 
     void openSettings()
@@ -226,7 +276,7 @@ private Q_SLOTS:
         for (auto &p : programs)
             p->wait();
         QVERIFY2(errors.isEmpty(), qPrintable(errors.join('\n')));
-        QCOMPARE(tableCount(file), 8);
+        QCOMPARE(tableCount(file), 9);   // the eight tables and the launch record
         QCOMPARE(columns(file, QStringLiteral("Predive")).size(), 30);
         if (file.isPostgres())
             QCOMPARE(file.sql(QStringLiteral("SELECT COUNT(*) FROM \"BravikSchema\"")).toInt(), 1);

@@ -70,6 +70,8 @@ class LogbookCopyTest : public QObject
         file.sql(QStringLiteral("INSERT INTO \"Predive\" (\"USBL Tx/Rx\", \"GPS Fix Valid\", \"DVL Operational\") VALUES ('19/27', 1, 0)"));
         file.sql(QStringLiteral("INSERT INTO \"Miscellaneous\" (\"Note\") VALUES (?)"), {QStringLiteral("O'Brien said \"go\"; Ærø 36°45′ 北")});
         file.sql(QStringLiteral("INSERT INTO \"Miscellaneous\" (\"Note\") VALUES ('')"));
+        file.sql(QStringLiteral("INSERT INTO \"LaunchRecord\" (\"MissionKey\", \"Reviewer\", \"ReviewedText\") VALUES (3, 'Ada', ?)"),
+                 {QStringLiteral("behavior setpoint {\r\n}\r\n")});
     }
 
 private Q_SLOTS:
@@ -101,7 +103,16 @@ private Q_SLOTS:
         QCOMPARE(dump(middle.where()), original);
         QCOMPARE(dump(back), original);
         QVERIFY(lines.contains(QStringLiteral("TaskList: 3 rows")));
-        QCOMPARE(lines.last(), QStringLiteral("Copied 6 rows in 8 tables."));
+        QCOMPARE(lines.last(), QStringLiteral("Copied 7 rows in 9 tables."));
+        // The launch records come along with their keys.
+        QCOMPARE(middle.sql(QStringLiteral("SELECT \"Reviewer\" FROM \"LaunchRecord\" WHERE \"MissionKey\" = 3")).toString(), QStringLiteral("Ada"));
+        {
+            auto copy = Database::open(back, &error);
+            QVERIFY2(copy, qPrintable(error));
+            QSqlQuery q(copy->connection());
+            QVERIFY(q.exec(QStringLiteral("SELECT \"ReviewedText\" FROM \"LaunchRecord\"")) && q.next());
+            QCOMPARE(q.value(0).toString(), QStringLiteral("behavior setpoint {\r\n}\r\n"));
+        }
 
         // The next row typed on the copy follows the copied keys.
         auto db = middle.open();
@@ -168,7 +179,7 @@ private Q_SLOTS:
         QVERIFY(p.waitForFinished(60000));
         const QString out = QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError());
         QVERIFY2(p.exitCode() == 0, qPrintable(out));
-        QVERIFY2(out.contains(QLatin1String("Copied 6 rows in 8 tables.")), qPrintable(out));
+        QVERIFY2(out.contains(QLatin1String("Copied 7 rows in 9 tables.")), qPrintable(out));
         QCOMPARE(dump(target.where()), dump(source.where()));
 
         // Again into the now full logbook: refused, non-zero.

@@ -184,7 +184,7 @@ private Q_SLOTS:
                                                 "txtDataDirectory", "cmbMissionType", "txtMissionScript", "txtETA",
                                                 "txtMaxDepth", "txtWaterDepth", "Text1", "chkSuccess",
                                                 "cmbFailureMode", "cmdQuit", "cmdGetFix", "cmdRunMission",
-                                                "cmdBuildMission"};
+                                                "cmdBuildMission", "cmdLaunches"};
         QTest::newRow("maintenance") << "frmMaintenance" << "Vehicle Maintenance" << QSize(7410, 9630)
                                      << "Navigate Maintenance" << QRect(720, 7560, 3135, 420)
                                      << QRect(4440, 7560, 2175, 495)

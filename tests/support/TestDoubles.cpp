@@ -34,6 +34,19 @@ bool ScriptedCommandRunner::start(const QString &program, const QStringList &arg
     return true;
 }
 
+bool ScriptedCommandRunner::startRecorded(const QString &program, const QStringList &arguments,
+                                          const QString &statusFile, bool *recording, QString *error)
+{
+    if (recording)
+        *recording = false;
+    if (!start(program, arguments, error))
+        return false;
+    calls.last().statusFile = statusFile;
+    if (recording)
+        *recording = this->recording;
+    return true;
+}
+
 Seams::Seams()
 {
     auto m = std::make_unique<ScriptedMessageBoxes>();
@@ -61,6 +74,7 @@ TempSettings::TempSettings()
     s.missionsFolder = dir.filePath(QStringLiteral("Missions"));
     s.runProgram = dir.filePath(QStringLiteral("bin/runmission"));
     s.stopProgram = dir.filePath(QStringLiteral("bin/slaysupervisor"));
+    s.launchFolder = dir.filePath(QStringLiteral("Launches"));
     if (postgresRequested() && postgresSkipReason().isEmpty()) {
         schema = std::make_shared<PostgresSchema>();
         if (!schema->isValid())

@@ -37,10 +37,16 @@ public:
     {
         QString program;
         QStringList arguments;
+        QString statusFile;   // set for a recorded start
     };
     bool start(const QString &program, const QStringList &arguments, QString *error) override;
+    // Recorded starts answer `recording` (a test then writes the status
+    // file the recorder would write).
+    bool startRecorded(const QString &program, const QStringList &arguments, const QString &statusFile,
+                       bool *recording, QString *error) override;
     QList<Call> calls;
     QString failWith;
+    bool recording = false;
 };
 
 // Installs the three doubles for the life of the object and restores the

@@ -1,6 +1,7 @@
 // bravik-mission: the mission templates on the command line.
 #include "CommandLineTemplates.h"
 #include "MultiLegTemplates.h"
+#include "MissionCheckCommand.h"
 
 #include <QCoreApplication>
 #include <QStringList>
@@ -11,6 +12,15 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     QStringList arguments = QCoreApplication::arguments();
     arguments.removeFirst();
+
+    if (!arguments.isEmpty() && arguments.constFirst() == QLatin1String("check")) {
+        const CheckCommandResult c = runCheckCommand(arguments.mid(1));
+        std::fwrite(c.standardOutput.constData(), 1, size_t(c.standardOutput.size()), stdout);
+        std::fflush(stdout);
+        if (!c.standardError.isEmpty())
+            std::fputs(c.standardError.toLocal8Bit().constData(), stderr);
+        return c.exitCode;
+    }
 
     // Every template that the tool knows registers here.
     bravik::mission::registerSingleLegCliTemplates();
