@@ -190,7 +190,14 @@ QString recorderProgram()
 #else
     const QString name = QStringLiteral("/bravik-run-wrapped");
 #endif
-    return QCoreApplication::instance() ? QCoreApplication::applicationDirPath() + name : QString();
+    if (!QCoreApplication::instance())
+        return QString();
+    // Beside the program in the build folder; in an installed program's
+    // private folder for helpers (PREFIX/libexec/bravik-log).
+    const QString dir = QCoreApplication::applicationDirPath();
+    const QString beside = dir + name;
+    const QString installed = QDir::cleanPath(dir + QStringLiteral("/../libexec/bravik-log") + name);
+    return QFileInfo::exists(beside) || !QFileInfo::exists(installed) ? beside : installed;
 }
 
 void setRecorderProgram(const QString &path)

@@ -9,6 +9,8 @@
 #include <QSaveFile>
 #include <QStringDecoder>
 
+#include <cerrno>
+
 namespace bravik::launch {
 
 namespace {
@@ -147,7 +149,19 @@ int runRecorded(const QString &statusFile, const QString &program, const QString
     process.setStandardInputFile(QProcess::nullDevice());
     process.start();
     CommandStatus status;
-    if (!process.waitForStarted(-1)) {
+    bool started = process.waitForStarted(-1);
+#ifdef Q_OS_UNIX
+    // A script without a "#!" line is not a program the system can start;
+    // a shell runs such a file with /bin/sh, and so does this.  The path
+    // stays one argument: it is never part of a command text.
+    if (!started && process.errorString().contains(qt_error_string(ENOEXEC))) {
+        process.setProgram(QStringLiteral("/bin/sh"));
+        process.setArguments(QStringList{program} + arguments);
+        process.start();
+        started = process.waitForStarted(-1);
+    }
+#endif
+    if (!started) {
         status.state = CommandStatus::State::FailedToStart;
         status.error = process.errorString();
         writeStatusFile(statusFile, status);

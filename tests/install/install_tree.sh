@@ -25,6 +25,11 @@ for p in bravik-log bravik-mission bravik-gps-sim; do
   fi
 done
 
+# The output recorder the launch console starts its commands through.
+recorder=$prefix/libexec/bravik-log/bravik-run-wrapped
+[ -x "$recorder" ] || fail "libexec/bravik-log/bravik-run-wrapped is not executable"
+! readelf -d "$recorder" | grep -qE 'RPATH|RUNPATH' || fail "the recorder carries a library search path"
+
 desktop-file-validate "$prefix/share/applications/org.bravik.BravikLog.desktop" || fail "desktop entry invalid"
 grep -qx 'Exec=bravik-log' "$prefix/share/applications/org.bravik.BravikLog.desktop" || fail "desktop entry does not start bravik-log"
 grep -qx 'Icon=org.bravik.BravikLog' "$prefix/share/applications/org.bravik.BravikLog.desktop" || fail "desktop entry names another icon"

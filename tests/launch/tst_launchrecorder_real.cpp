@@ -94,9 +94,17 @@ private slots:
         temp.reset();
     }
 
+    void failingRunScriptIsSeen_data()
+    {
+        QTest::addColumn<QByteArray>("firstLine");
+        QTest::newRow("with #!") << QByteArray("#!/bin/sh\n");
+        // Crews write run scripts without one; a shell starts them with /bin/sh.
+        QTest::newRow("without #!") << QByteArray();
+    }
     void failingRunScriptIsSeen()
     {
-        writeScript(settings().runProgram, "#!/bin/sh\necho connecting to \"$1\"\necho 'vehicle not reachable' >&2\nexit 1\n");
+        QFETCH(QByteArray, firstLine);
+        writeScript(settings().runProgram, firstLine + "echo connecting to \"$1\"\necho 'vehicle not reachable' >&2\nexit 1\n");
         QVERIFY(launch::reviewMission(mission()));
         auto *review = windows().existing<frmMissionDisplay>();
         QVERIFY(review);
