@@ -144,6 +144,9 @@ private Q_SLOTS:
         QCOMPARE(line, QStringLiteral("Waiting for the logbook on 127.0.0.1:%1…").arg(proxy.port()));
         QVERIFY(!note->isEnabled());
         QVERIFY(!w->findChild<QToolButton *>("cmdNext")->isEnabled());
+        // For looking at it: BRAVIK_SHOTS=FOLDER saves a picture of the window.
+        if (const QString shots = qEnvironmentVariable("BRAVIK_SHOTS"); !shots.isEmpty())
+            w->grab().save(shots + QStringLiteral("/waiting-frozen-server.png"));
         QTest::qWait(1500);
         QCOMPARE(windows().existing("frmMisc"), w);
         QVERIFY(!windows().existing("frmLogMain"));
