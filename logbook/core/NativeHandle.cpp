@@ -7,6 +7,8 @@
 #include <QVariant>
 #include <libpq-fe.h>
 #include <sqlite3.h>
+#include <algorithm>
+#include <initializer_list>
 #include <vector>
 
 namespace bravik::logbook::native {
@@ -51,13 +53,16 @@ private:
     sqlite3 *m_db;
 };
 
+// The driver's handle when it is of one of the given type names (Qt names
+// libpq's "pg_conn*" or "PGconn*", depending on the version).
 template <class T>
-T *handleOf(const QSqlDatabase &db, const char *typeName)
+T *handleOf(const QSqlDatabase &db, std::initializer_list<const char *> typeNames)
 {
     if (!db.isValid() || !db.driver())
         return nullptr;
     const QVariant v = db.driver()->handle();
-    if (!v.isValid() || qstrcmp(v.typeName(), typeName) != 0)
+    if (!v.isValid() || std::none_of(typeNames.begin(), typeNames.end(),
+                                     [&](const char *n) { return qstrcmp(v.typeName(), n) == 0; }))
         return nullptr;
     return *static_cast<T *const *>(v.constData());
 }
@@ -80,19 +85,19 @@ int busyHandler(void *context, int)
 
 std::shared_ptr<Canceller> cancellerFor(const QSqlDatabase &db)
 {
-    if (PGconn *pg = handleOf<PGconn>(db, "PGconn*")) {
+    if (PGconn *pg = handleOf<PGconn>(db, {"PGconn*", "pg_conn*"})) {
         if (PGcancel *c = PQgetCancel(pg))
             return std::make_shared<PostgresCanceller>(c);
         return nullptr;
     }
-    if (sqlite3 *file = handleOf<sqlite3>(db, "sqlite3*"))
+    if (sqlite3 *file = handleOf<sqlite3>(db, {"sqlite3*"}))
         return std::make_shared<SqliteCanceller>(file);
     return nullptr;
 }
 
 void setLockWait(const QSqlDatabase &db, std::function<bool()> giveUp)
 {
-    sqlite3 *file = handleOf<sqlite3>(db, "sqlite3*");
+    sqlite3 *file = handleOf<sqlite3>(db, {"sqlite3*"});
     if (!file)
         return;
     // The engine holds the pointer until the connection closes: every
