@@ -599,7 +599,7 @@ void RecordFront::abandon(const QString &message)
     const QString text = wasOpen
         ? message
         : message + QLatin1Char('\n')
-              + tr("Waiting for it was stopped; the entry is kept here and stored when you leave it again.");
+              + tr("Waiting for it was stopped; the entry is kept here and can be stored again.");
     finish(false, text, nullptr, wasOpen);
 }
 
