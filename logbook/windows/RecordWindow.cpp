@@ -244,7 +244,7 @@ void RecordWindow::returnToMain()
 
 bool RecordWindow::queryUnload()
 {
-    if (!m_cursor || !m_cursor->isOpen())
+    if (!m_cursor || !m_cursor->isOpen() || m_closeNow)
         return true;
     if (m_closePending)
         return false;   // closes when its store answers
@@ -252,23 +252,19 @@ bool RecordWindow::queryUnload()
         m_closeRefused = false;
         return true;
     }
-    if (m_closeRefused && !m_cursor->isBusy()) {
-        // The user was told once and closes again: let the window go rather
-        // than keep them in it for good.
-        return true;
-    }
     m_closePending = true;
     m_closeAnswered = false;
     m_closeGoes = false;
     m_closeInQuery = true;
-    m_cursor->request(RecordFront::Request::Save, [this](bool ok) { closeStored(ok); });
+    const bool toldBefore = m_closeRefused;
+    m_cursor->request(RecordFront::Request::Save, [this, toldBefore](bool ok) { closeStored(ok, toldBefore); });
     m_closeInQuery = false;
     if (m_closeAnswered)
         return m_closeGoes;
     return false;
 }
 
-void RecordWindow::closeStored(bool ok)
+void RecordWindow::closeStored(bool ok, bool toldBefore)
 {
     m_closePending = false;
     bool goes = true;
@@ -279,6 +275,9 @@ void RecordWindow::closeStored(bool ok)
         if (!m_cursor->isChanged()) {
             // Stored after all (the engine had something to report about it).
             tell(message);
+        } else if (toldBefore) {
+            // The user was told once and closes again: let the window go
+            // rather than keep them in it for good.
         } else {
             m_closeRefused = true;
             goes = false;
@@ -294,7 +293,11 @@ void RecordWindow::closeStored(bool ok)
     }
     const bool toMain = m_mainAfterClose;
     m_mainAfterClose = false;
-    if (!goes || !close())
+    if (!goes)
+        return;
+    // The row is stored (or given up on): this close goes through.
+    m_closeNow = true;
+    if (!close())
         return;
     const QString main = QStringLiteral("frmLogMain");
     if (toMain && windows().isRegistered(main))

@@ -123,7 +123,7 @@ private:
     void widenStampBox();
     void setInputAllowed(bool allowed);
     void showWaiting(bool waiting);
-    void closeStored(bool ok);
+    void closeStored(bool ok, bool toldBefore);
     void tell(const QString &message);
 
     RecordWindowFrame m_frame;
@@ -140,6 +140,7 @@ private:
     bool m_closeAnswered = false;
     bool m_closeGoes = false;
     bool m_closeInQuery = false;
+    bool m_closeNow = false;
     QList<QWidget *> m_guarded;     // take no input while a request runs
     QFrame *m_waitingLine = nullptr;
     QLabel *m_waitingText = nullptr;
