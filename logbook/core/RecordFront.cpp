@@ -94,6 +94,19 @@ QThread *startThread(const QString &name)
     return thread;
 }
 
+QString keptText(const QString &message)
+{
+    return message + QLatin1Char('\n')
+           + QCoreApplication::translate("RecordFront",
+                                         "Waiting for it was stopped; the entry is kept here and can be stored again.");
+}
+
+QString timeoutText(qint64 ms)
+{
+    return keptText(QCoreApplication::translate("RecordFront", "The logbook did not answer within %1 s.")
+                        .arg(double(ms) / 1000.0));
+}
+
 } // namespace
 
 // Lives on the connection's thread: the connection, the schema check and
@@ -113,6 +126,7 @@ public:
     {
         m_clock.start();
         m_job = job.id;
+        m_timedOut = false;
         Answer a;
         a.id = job.id;
         a.what = job.what;
@@ -127,7 +141,7 @@ public:
             if (a.ok && job.what != Request::Save && !m_channel->abandoned(job.id))
                 a.ok = move(job);
             if (!a.ok)
-                a.error = m_cursor->lastError();
+                a.error = m_timedOut ? timeoutText(m_channel->timeoutMs) : m_cursor->lastError();
         }
         if (m_cursor)
             a.row = snapshot();
@@ -169,8 +183,15 @@ private:
         }
         // Lock waits end when the user stops waiting or the statement
         // has run out of time.
+        // The front's own timer ends a wait first; this deadline, a little
+        // later, is for when nobody is there to end it.
         native::setLockWait(m_database->connection(), [this] {
-            return m_channel->abandoned(m_job) || m_clock.elapsed() > m_channel->timeoutMs;
+            if (m_channel->abandoned(m_job))
+                return true;
+            if (m_clock.elapsed() <= m_channel->timeoutMs + 1000)
+                return false;
+            m_timedOut = true;
+            return true;
         });
         m_cursor = std::make_unique<RecordCursor>(*m_database, m_table);
         a->ok = m_cursor->open();
@@ -245,6 +266,7 @@ private:
     std::atomic<quint64> m_job{0};
     quint64 m_generation = 0;
     bool m_cancellerReady = false;
+    bool m_timedOut = false;
 };
 
 struct RecordFront::Private
@@ -340,7 +362,7 @@ RecordFront::RecordFront(const DatabaseLocation &where, const QString &table,
         }
     });
     connect(&d->timeoutTimer, &QTimer::timeout, this, [this] {
-        abandon(tr("The logbook did not answer within %1 s.").arg(double(d->timeout.count()) / 1000.0));
+        abandon(timeoutText(d->timeout.count()), true);
     });
     liveFronts() << this;
 }
@@ -589,18 +611,14 @@ void RecordFront::finish(bool ok, const QString &error, const void *rowRef, bool
     pump();
 }
 
-void RecordFront::abandon(const QString &message)
+void RecordFront::abandon(const QString &message, bool complete)
 {
     if (!d->inFlight)
         return;
     d->channel->abandonedUpTo = d->inFlight;
     cancelNatively();
     const bool wasOpen = d->inFlightWhat == Request::Open;
-    const QString text = wasOpen
-        ? message
-        : message + QLatin1Char('\n')
-              + tr("Waiting for it was stopped; the entry is kept here and can be stored again.");
-    finish(false, text, nullptr, wasOpen);
+    finish(false, complete || wasOpen ? message : keptText(message), nullptr, wasOpen);
 }
 
 void RecordFront::stopWaiting()

@@ -115,7 +115,7 @@ private:
     void pump();
     void finish(bool ok, const QString &error, const void *row, bool wasOpen);
     void late(bool ok, bool wasOpen, const void *row);
-    void abandon(const QString &message);
+    void abandon(const QString &message, bool complete = false);
     void cancelNatively();
     struct Private;
     std::unique_ptr<Private> d;
