@@ -2,6 +2,7 @@
 
 #include "Connection.h"
 #include "Database.h"
+#include "RecordFront.h"
 #include "LogbookCopy.h"
 #include "Launch.h"
 #include "MissionWindows.h"
@@ -17,7 +18,9 @@
 #include <QFileInfo>
 #include <QSessionManager>
 #include <QTextStream>
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
 
 namespace bravik {
 
@@ -147,24 +150,38 @@ int runApplication(int argc, char **argv)
     setSettings(s);
 
     registerAllWindows();
-    platform::onTerminationRequest(&app, [] { windows().unloadAll(); QCoreApplication::quit(); });
+    // Each store still running gets a few seconds; what could not be
+    // stored is written to standard error.
+    platform::onTerminationRequest(&app, [] {
+        logbook::closeAllForQuit(std::chrono::seconds(4));
+        QCoreApplication::quit();
+    });
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &app, [](QSessionManager &) {
-        windows().unloadAll();
+        logbook::closeAllForQuit(std::chrono::seconds(4));
     });
 
     for (const QString &p : problems)
         inform(nullptr, p);
 
-    // The logbook is created (or upgraded) at start, so a problem with it
-    // shows before anyone types an entry.
-    {
-        QString error;
-        if (!logbook::Database::open({s.databaseDriver, s.database}, &error))
-            inform(nullptr, QStringLiteral("The logbook %1 cannot be opened:\n%2").arg(s.database, error));
-    }
+    // The logbook is created (or upgraded) at start, on a thread of its own
+    // so the first window never waits for it; a logbook that cannot be
+    // reached is reported by the record window that first needs it.
+    logbook::RecordFront::openInBackground({s.databaseDriver, s.database}, &app, [location = s.database](const QString &error) {
+        if (!error.isEmpty())
+            std::fprintf(stderr, "bravik-log: the logbook %s cannot be opened: %s\n", qPrintable(location),
+                         qPrintable(error));
+    });
 
     windows().show(QStringLiteral("frmWelcome"));
-    return app.exec();
+    const int result = app.exec();
+    // A statement still stuck on a hung server does not keep the program:
+    // its thread gets a few seconds, then the program ends without it.
+    if (!logbook::RecordFront::finishAll(std::chrono::seconds(3))) {
+        std::fflush(stdout);
+        std::fflush(stderr);
+        std::_Exit(result);
+    }
+    return result;
 }
 
 } // namespace bravik

@@ -5,6 +5,7 @@
 #include "WindowManager.h"
 
 #include <QLineEdit>
+#include <QPointer>
 
 namespace bravik {
 
@@ -48,22 +49,35 @@ void openNewEntry(const QString &name, const QString &clockText, const QString &
 {
     // A window left without its table (the logbook could not be opened
     // when it was made) is made afresh, which tries the logbook again.
-    if (auto *old = qobject_cast<logbook::RecordWindow *>(windows().existing(name)); old && !old->isOpen())
+    if (auto *old = qobject_cast<logbook::RecordWindow *>(windows().existing(name)); old && old->openFailed())
         windows().unload(name);
 
     logbook::RecordWindow *w = recordWindow(name);
     if (!w)
         return;
-    if (!w->isOpen()) {
+    if (w->openFailed()) {
         // The engine's message has been shown; nothing could be kept.
         windows().unload(name);
         return;
     }
     // When the row being left cannot be stored the window keeps it, and
-    // no new row begins over it.
+    // no new row begins over it.  A window still waiting for the logbook
+    // takes the entry in its turn.
     if (w->moveLast() && w->beginNewRow()) {
-        stamp(w, "txtTime", clockText);
-        stamp(w, "txtSubmittedBy", submitter);
+        QPointer<logbook::RecordWindow> target(w);
+        w->whenSettled([target, name, clockText, submitter](bool ok) {
+            if (!target)
+                return;
+            if (target->openFailed()) {
+                // The engine's message has been shown; nothing could be kept.
+                windows().unload(name);
+                return;
+            }
+            if (!ok)
+                return;
+            stamp(target, "txtTime", clockText);
+            stamp(target, "txtSubmittedBy", submitter);
+        });
     }
     windows().show(name);
 }

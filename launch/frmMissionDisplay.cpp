@@ -7,7 +7,7 @@
 #include "MissionPictures.h"
 #include "MissionReview.h"
 #include "Platform.h"
-#include "RecordCursor.h"
+#include "RecordFront.h"
 #include "Seams.h"
 #include "Settings.h"
 #include "Twips.h"
@@ -20,6 +20,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QStyledItemDelegate>
 #include <QSysInfo>
@@ -27,6 +28,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <cmath>
+#include <memory>
 
 using namespace bravik;
 
@@ -87,17 +89,46 @@ std::optional<mission::GeoPosition> startPosition(frmMission *m)
                                       m->txtLongitudeInt->text(), m->txtLongitudeMinutes->text(), m->cmbEW->currentText());
 }
 
-// The key of the mission log row; a new row is stored first so the launch
-// can name it.  -1 when the window is gone or the row cannot be stored.
-qint64 missionKey(frmMission *m, qint64 fallback)
+// The key of the mission log row.  A new row is stored first so the launch
+// can name it; the store goes through the window's logbook thread and is
+// never waited for: when its answer comes after the launch record was
+// written, the record gets the key then.
+struct PendingMissionKey
 {
-    if (!m || !m->cursor())
-        return fallback;
-    logbook::RecordCursor *c = m->cursor();
-    if (c->isNewRow() && c->isChanged())
-        c->save();
-    const qint64 key = c->currentKey();
-    return key >= 0 ? key : fallback;
+    bool answered = false;
+    qint64 key = -1;
+    qint64 launchKey = -1;
+};
+
+std::shared_ptr<PendingMissionKey> missionKey(frmMission *m, qint64 fallback)
+{
+    auto pending = std::make_shared<PendingMissionKey>();
+    pending->key = fallback;
+    logbook::RecordFront *c = m ? m->cursor() : nullptr;
+    if (!c) {
+        pending->answered = true;
+        return pending;
+    }
+    if (!(c->isNewRow() && c->isChanged())) {
+        pending->answered = true;
+        if (c->currentKey() >= 0)
+            pending->key = c->currentKey();
+        return pending;
+    }
+    QPointer<logbook::RecordFront> front(c);
+    c->request(logbook::RecordFront::Request::Save, [pending, front](bool ok) {
+        pending->answered = true;
+        if (!ok || !front || front->currentKey() < 0)
+            return;
+        pending->key = front->currentKey();
+        if (pending->launchKey >= 0) {
+            QString error;
+            if (!launch::LaunchSession::instance().update(pending->launchKey,
+                                                          {{QStringLiteral("MissionKey"), pending->key}}, &error))
+                qWarning("bravik-log: the launch record could not name its mission row: %s", qPrintable(error));
+        }
+    });
+    return pending;
 }
 
 QString findingsText(const mission::MissionCheck &check)
@@ -319,9 +350,9 @@ void frmMissionDisplay::cmdRunMission_Click()
     std::optional<qint64> ageMs;
     if (m && m->gps() && m->gps()->feed())
         ageMs = m->gps()->feed()->fixAgeMs();
-    const qint64 key = missionKey(m, m_missionKey);
-    if (key >= 0)
-        record.insert(QStringLiteral("MissionKey"), key);
+    const std::shared_ptr<PendingMissionKey> key = missionKey(m, m_missionKey);
+    if (key->answered && key->key >= 0)
+        record.insert(QStringLiteral("MissionKey"), key->key);
     record.insert(QStringLiteral("ReviewedFile"), m_reviewedPath);
     record.insert(QStringLiteral("ReviewedSha256"), m_sha256);
     record.insert(QStringLiteral("ReviewedBytes"), qint64(m_reviewedBytes.size()));
@@ -341,6 +372,8 @@ void frmMissionDisplay::cmdRunMission_Click()
     QStringList problems;
     QString error;
     const qint64 launchKey = session.begin(record, &error);
+    if (!key->answered)
+        key->launchKey = launchKey;
     if (launchKey < 0)
         problems << QStringLiteral("The launch record could not be written before the start: %1").arg(error);
     const QString statusFile = session.statusFileFor(launchKey, QStringLiteral("run"));

@@ -131,6 +131,18 @@ Settings Settings::fromIniFile(const QString &path, const Settings &base, QStrin
                         .arg(d, s.databaseDriver));
     }
     text("database/location", s.database);
+    if (ini.contains(QStringLiteral("database/statementTimeout"))) {
+        bool ok = false;
+        const QString raw = ini.value(QStringLiteral("database/statementTimeout")).toString().trimmed();
+        const double seconds = raw.toDouble(&ok);
+        if (!ok || seconds <= 0 || seconds > 24 * 3600)
+            problem(QStringLiteral("The setting database/statementTimeout has the value \"%1\", which is not a "
+                                   "number of seconds; %2 is used.")
+                        .arg(raw)
+                        .arg(s.statementTimeoutMs / 1000.0));
+        else
+            s.statementTimeoutMs = int(seconds * 1000);
+    }
     text("missions/folder", s.missionsFolder);
     text("commands/run", s.runProgram);
     args("commands/runArguments", s.runArguments);

@@ -16,6 +16,9 @@ struct Settings
     // connection string or postgresql:// URI).
     QString databaseDriver;
     QString database;
+    // How long a logbook statement may take before the window stops
+    // waiting for it by itself ([database] statementTimeout, in seconds).
+    int statementTimeoutMs = 20000;
 
     QString missionsFolder;
 

@@ -1,6 +1,6 @@
 #include "RecordBinder.h"
 
-#include "RecordCursor.h"
+#include "RecordFront.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -11,7 +11,7 @@
 
 namespace bravik::logbook {
 
-RecordBinder::RecordBinder(QWidget *root, RecordCursor *cursor, QObject *parent)
+RecordBinder::RecordBinder(QWidget *root, RecordFront *cursor, QObject *parent)
     : QObject(parent)
     , m_cursor(cursor)
 {
@@ -119,11 +119,12 @@ void RecordBinder::controlEdited(QWidget *control)
     if (!m_cursor->hasRow()) {
         // Typing into a window whose table is still empty starts its first
         // row.  Beginning it clears the controls, so the typed value is put
-        // back before it is handed on.
-        m_cursor->beginNew();
+        // back after.
+        m_cursor->setValue(fieldOf(control), value);
         showRow();
         QScopedValueRollback<bool> filling(m_filling, true);
         setControlValue(control, value);
+        return;
     }
     m_cursor->setValue(fieldOf(control), value);
 }

@@ -10,9 +10,10 @@ class QWidget;
 
 namespace bravik::logbook {
 
-class RecordCursor;
+class RecordFront;
 
-// Ties a window's bound controls to the current row of a record cursor.
+// Ties a window's bound controls to the current row of a record cursor
+// (its front on the user-interface thread).
 //
 // A control is bound by giving it the dynamic property "field" (the field's
 // name exactly as the table names it); the binder finds every such control
@@ -27,7 +28,7 @@ class RecordBinder : public QObject
 {
     Q_OBJECT
 public:
-    RecordBinder(QWidget *root, RecordCursor *cursor, QObject *parent = nullptr);
+    RecordBinder(QWidget *root, RecordFront *cursor, QObject *parent = nullptr);
 
     static const char *fieldProperty() { return "field"; }
     static void bind(QWidget *control, const QString &field);
@@ -54,7 +55,7 @@ private:
     static void setControlValue(QWidget *control, const QVariant &value);
 
     QList<QPointer<QWidget>> m_controls;
-    RecordCursor *m_cursor;
+    RecordFront *m_cursor;
     bool m_filling = false;
 };
 

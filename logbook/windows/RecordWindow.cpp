@@ -3,7 +3,7 @@
 #include "Controls.h"
 #include "Database.h"
 #include "RecordBinder.h"
-#include "RecordCursor.h"
+#include "RecordFront.h"
 #include "RecordNavigator.h"
 #include "Seams.h"
 #include "Settings.h"
@@ -11,6 +11,9 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QEvent>
+#include <QFrame>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -18,6 +21,7 @@
 #include <QScopedValueRollback>
 #include <QStyle>
 #include <QStyleOptionFrame>
+#include <cstdio>
 
 namespace bravik::logbook {
 
@@ -62,33 +66,112 @@ void RecordWindow::finishSetup(const QList<QWidget *> &tabOrder)
     if (m_firstFocus)
         m_firstFocus->setFocus();
 
-    QString error;
-    m_database = Database::open({settings().databaseDriver, settings().database}, &error);
-    if (m_database) {
-        auto cursor = std::make_unique<RecordCursor>(*m_database, m_frame.table);
-        if (cursor->open()) {
-            m_cursor = std::move(cursor);
-            connect(m_cursor.get(), &RecordCursor::failed, this, &RecordWindow::engineFailed);
-        } else {
-            error = cursor->lastError();
-            cursor.reset();
-            m_database.reset();
+    m_cursor = std::make_unique<RecordFront>(DatabaseLocation{settings().databaseDriver, settings().database},
+                                             m_frame.table,
+                                             std::chrono::milliseconds(settings().statementTimeoutMs));
+    m_binder = std::make_unique<RecordBinder>(this, m_cursor.get());
+    connect(m_cursor.get(), &RecordFront::rowShown, m_binder.get(), &RecordBinder::showRow);
+    connect(m_cursor.get(), &RecordFront::failed, this, &RecordWindow::engineFailed);
+    connect(m_cursor.get(), &RecordFront::waitingChanged, this, &RecordWindow::showWaiting);
+    connect(m_cursor.get(), &RecordFront::opened, this, [this](bool ok) { setInputAllowed(ok); });
+
+    // Nothing typed or clicked reaches the row while a request runs.
+    for (QWidget *w : findChildren<QWidget *>()) {
+        if (RecordBinder::fieldOf(w).isEmpty())
+            continue;
+        m_guarded << w;
+        w->installEventFilter(this);
+        for (QWidget *inner : w->findChildren<QWidget *>())
+            inner->installEventFilter(this);
+    }
+    m_guarded << m_navigator;
+    for (QWidget *inner : m_navigator->findChildren<QWidget *>())
+        inner->installEventFilter(this);
+
+    m_waitingLine = new QFrame(this);
+    m_waitingLine->setObjectName(QStringLiteral("fraWaiting"));
+    m_waitingLine->setFrameShape(QFrame::StyledPanel);
+    m_waitingLine->setAutoFillBackground(true);
+    auto *row = new QHBoxLayout(m_waitingLine);
+    row->setContentsMargins(6, 3, 6, 3);
+    m_waitingText = new QLabel(m_cursor->waitingText(), m_waitingLine);
+    m_waitingText->setObjectName(QStringLiteral("lblWaiting"));
+    auto *stop = new QPushButton(tr("Stop waiting"), m_waitingLine);
+    stop->setObjectName(QStringLiteral("cmdStopWaiting"));
+    row->addWidget(m_waitingText, 1);
+    row->addWidget(stop);
+    connect(stop, &QPushButton::clicked, this, [this] { m_cursor->stopWaiting(); });
+    m_waitingLine->setGeometry(0, 0, twips::toPixels(m_frame.clientWidth), m_waitingLine->sizeHint().height());
+    m_waitingLine->hide();
+
+    m_cursor->request(RecordFront::Request::Open);
+}
+
+bool RecordWindow::isOpen() const
+{
+    return m_cursor && m_cursor->isOpen();
+}
+
+bool RecordWindow::openFailed() const
+{
+    return m_cursor && m_cursor->openFailed();
+}
+
+void RecordWindow::setInputAllowed(bool allowed)
+{
+    // Without its table the window cannot keep anything, so nothing can
+    // be typed into it; "Return to Main" still works.
+    const bool enable = allowed && isOpen() && !m_cursor->isWaiting();
+    for (QWidget *w : std::as_const(m_guarded))
+        w->setEnabled(enable);
+}
+
+void RecordWindow::showWaiting(bool waiting)
+{
+    if (waiting) {
+        m_waitingLine->setGeometry(0, 0, width(), m_waitingLine->sizeHint().height());
+        m_waitingLine->raise();
+    }
+    m_waitingLine->setVisible(waiting);
+    setInputAllowed(!waiting);
+}
+
+bool RecordWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (m_cursor && m_cursor->isBusy()) {
+        switch (event->type()) {
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::Wheel:
+        case QEvent::InputMethod:
+            return true;
+        default:
+            break;
         }
     }
-    if (!m_cursor) {
-        // Without its table the window cannot keep anything, so nothing can
-        // be typed into it; "Return to Main" still works.
-        for (QWidget *w : findChildren<QWidget *>())
-            if (!RecordBinder::fieldOf(w).isEmpty())
-                w->setEnabled(false);
-        m_navigator->setEnabled(false);
-        if (!error.isEmpty())
-            inform(this, error);
+    return ManagedWindow::eventFilter(watched, event);
+}
+
+namespace {
+bool quittingNow = false;
+} // namespace
+
+void RecordWindow::setQuitting(bool quitting)
+{
+    quittingNow = quitting;
+}
+
+void RecordWindow::tell(const QString &message)
+{
+    if (quittingNow) {
+        std::fprintf(stderr, "bravik-log: %s: %s\n", qPrintable(m_frame.table),
+                     qPrintable(QString(message).replace(QLatin1Char('\n'), QLatin1Char(' '))));
         return;
     }
-    m_binder = std::make_unique<RecordBinder>(this, m_cursor.get());
-    connect(m_cursor.get(), &RecordCursor::rowShown, m_binder.get(), &RecordBinder::showRow);
-    m_binder->showRow();
+    inform(this, message);
 }
 
 void RecordWindow::widenStampBox()
@@ -117,31 +200,45 @@ void RecordWindow::widenStampBox()
 
 void RecordWindow::engineFailed(const QString &message)
 {
-    inform(this, message);
+    // A store for closing reports its failure itself, in one message.
+    if (m_closePending)
+        return;
+    tell(message);
 }
 
-bool RecordWindow::navigate(bool (RecordCursor::*move)())
+bool RecordWindow::navigate(int request)
 {
-    if (!m_cursor)
+    if (!m_cursor || m_cursor->openFailed())
         return false;
-    if (!(m_cursor.get()->*move)())
-        return false;
-    m_closeRefused = false;
-    m_binder->showRow();
-    return true;
+    return m_cursor->request(RecordFront::Request(request), [this](bool ok) {
+        if (ok)
+            m_closeRefused = false;
+    });
 }
 
-bool RecordWindow::moveFirst() { return navigate(&RecordCursor::moveFirst); }
-bool RecordWindow::movePrevious() { return navigate(&RecordCursor::movePrevious); }
-bool RecordWindow::moveNext() { return navigate(&RecordCursor::moveNext); }
-bool RecordWindow::moveLast() { return navigate(&RecordCursor::moveLast); }
-bool RecordWindow::beginNewRow() { return navigate(&RecordCursor::beginNew); }
+bool RecordWindow::moveFirst() { return navigate(int(RecordFront::Request::First)); }
+bool RecordWindow::movePrevious() { return navigate(int(RecordFront::Request::Previous)); }
+bool RecordWindow::moveNext() { return navigate(int(RecordFront::Request::Next)); }
+bool RecordWindow::moveLast() { return navigate(int(RecordFront::Request::Last)); }
+bool RecordWindow::beginNewRow() { return navigate(int(RecordFront::Request::BeginNew)); }
+
+void RecordWindow::whenSettled(std::function<void(bool ok)> done)
+{
+    if (!m_cursor || m_cursor->openFailed()) {
+        done(false);
+        return;
+    }
+    m_cursor->whenSettled(std::move(done));
+}
 
 void RecordWindow::returnToMain()
 {
     leavingForMain();
-    if (!close())
+    if (!close()) {
+        // Closes once the row is stored; the main window comes then.
+        m_mainAfterClose = m_closePending;
         return;
+    }
     const QString main = QStringLiteral("frmLogMain");
     if (windows().isRegistered(main))
         windows().show(main);
@@ -149,31 +246,64 @@ void RecordWindow::returnToMain()
 
 bool RecordWindow::queryUnload()
 {
-    if (!m_cursor)
+    if (!m_cursor || !m_cursor->isOpen() || m_closeNow)
         return true;
-    // A failure is reported here, in one message, rather than through the
-    // cursor's signal.
-    QSignalBlocker quiet(m_cursor.get());
-    if (m_cursor->save()) {
+    if (m_closePending)
+        return false;   // closes when its store answers
+    if (!m_cursor->isBusy() && !m_cursor->isChanged()) {
         m_closeRefused = false;
         return true;
     }
-    if (m_closeRefused) {
-        // The user was told once and closes again: let the window go rather
-        // than keep them in it for good.
-        return true;
-    }
-    const QString message = m_cursor->lastError();
-    if (!m_cursor->isChanged()) {
-        // Stored after all (the engine had something to report about it).
-        inform(this, message);
-        return true;
-    }
-    m_closeRefused = true;
-    inform(this, tr("%1\n\nThis entry was not stored; the window stays open with it. "
+    m_closePending = true;
+    m_closeAnswered = false;
+    m_closeGoes = false;
+    m_closeInQuery = true;
+    const bool toldBefore = m_closeRefused;
+    m_cursor->request(RecordFront::Request::Save, [this, toldBefore](bool ok) { closeStored(ok, toldBefore); });
+    m_closeInQuery = false;
+    if (m_closeAnswered)
+        return m_closeGoes;
+    return false;
+}
+
+void RecordWindow::closeStored(bool ok, bool toldBefore)
+{
+    m_closePending = false;
+    bool goes = true;
+    if (ok) {
+        m_closeRefused = false;
+    } else {
+        const QString message = m_cursor->lastError();
+        if (!m_cursor->isChanged()) {
+            // Stored after all (the engine had something to report about it).
+            tell(message);
+        } else if (toldBefore) {
+            // The user was told once and closes again: let the window go
+            // rather than keep them in it for good.
+        } else {
+            m_closeRefused = true;
+            goes = false;
+            tell(tr("%1\n\nThis entry was not stored; the window stays open with it. "
                     "Close the window again to leave without storing it.")
                      .arg(message));
-    return false;
+        }
+    }
+    if (m_closeInQuery) {
+        m_closeAnswered = true;
+        m_closeGoes = goes;
+        return;
+    }
+    const bool toMain = m_mainAfterClose;
+    m_mainAfterClose = false;
+    if (!goes)
+        return;
+    // The row is stored (or given up on): this close goes through.
+    m_closeNow = true;
+    if (!close())
+        return;
+    const QString main = QStringLiteral("frmLogMain");
+    if (toMain && windows().isRegistered(main))
+        windows().show(main);
 }
 
 void RecordWindow::showEvent(QShowEvent *event)

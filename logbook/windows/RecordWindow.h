@@ -1,9 +1,11 @@
 #pragma once
 
+#include "RecordFront.h"
 #include "WindowManager.h"
 
 #include <QRect>
 #include <QStringList>
+#include <functional>
 #include <memory>
 
 class QCheckBox;
@@ -12,12 +14,12 @@ class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
+class QFrame;
 
 namespace bravik::logbook {
 
-class Database;
 class RecordBinder;
-class RecordCursor;
+
 class RecordNavigator;
 
 // What sets one record window apart from the others: its table, caption,
@@ -41,6 +43,14 @@ struct RecordWindowFrame
 // with its tab order; that opens the table on its first row.  Everything
 // else, navigation, "Return to Main" and storing the row when the window
 // goes, lives here.
+//
+// The logbook answers on a thread of its own (RecordFront), so the window
+// never freezes on it.  Requests run in the order they are made; while one
+// runs the window takes no input into its bound controls and navigation,
+// and one that has not answered within a moment shows "Waiting for the
+// logbook…" with "Stop waiting" and disables them until the answer comes.
+// The window closes only once its row is stored (or the user was told it
+// could not be, and closes again).
 class RecordWindow : public ManagedWindow
 {
     Q_OBJECT
@@ -49,20 +59,30 @@ public:
     ~RecordWindow() override;
 
     const QString &tableName() const { return m_frame.table; }
-    // False when the logbook could not be opened; the controls are then
-    // disabled so nothing can be typed that could not be stored.
-    bool isOpen() const { return m_cursor != nullptr; }
-    RecordCursor *cursor() const { return m_cursor.get(); }
+    // False when the logbook could not be opened (or has not answered
+    // yet); the controls are then disabled so nothing can be typed that
+    // could not be stored.
+    bool isOpen() const;
+    bool openFailed() const;
+    RecordFront *cursor() const { return m_cursor.get(); }
     RecordBinder *binder() const { return m_binder.get(); }
     RecordNavigator *navigator() const { return m_navigator; }
 
     // Navigation, each storing a changed row first.  False when the engine
-    // refused; its message has then been shown and the row is kept.
+    // refused; its message has then been shown and the row is kept.  A
+    // request still on its way counts as true; a later one waits its turn
+    // and is dropped if one before it is refused.
     bool moveFirst();
     bool movePrevious();
     bool moveNext();
     bool moveLast();
     bool beginNewRow();
+    // Runs `done` once every request made so far has answered (ok false
+    // when one was refused or dropped).
+    void whenSettled(std::function<void(bool ok)> done);
+
+    // Quitting: messages go to standard error instead of a box.
+    static void setQuitting(bool quitting);
 
 public Q_SLOTS:
     // "Return to Main": close the window (storing the row), then bring the
@@ -76,6 +96,7 @@ protected:
 
     bool queryUnload() override;
     void showEvent(QShowEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
     // Builders for the concrete windows; places in twips.
     QLineEdit *addText(const char *name, const QString &field, int l, int t, int w, int h);
@@ -97,9 +118,13 @@ protected:
     QPushButton *cmdQuit = nullptr;
 
 private:
-    bool navigate(bool (RecordCursor::*move)());
+    bool navigate(int request);
     void engineFailed(const QString &message);
     void widenStampBox();
+    void setInputAllowed(bool allowed);
+    void showWaiting(bool waiting);
+    void closeStored(bool ok, bool toldBefore);
+    void tell(const QString &message);
 
     RecordWindowFrame m_frame;
     RecordNavigator *m_navigator = nullptr;
@@ -108,9 +133,19 @@ private:
     // Set when a close was refused because the row could not be stored; the
     // next close goes ahead so the user is never kept in the window.
     bool m_closeRefused = false;
-    // Destroyed in reverse order: binder, cursor, then the connection.
-    std::unique_ptr<Database> m_database;
-    std::unique_ptr<RecordCursor> m_cursor;
+    // A close is waiting for its store; then whether the main window comes
+    // forward after it.
+    bool m_closePending = false;
+    bool m_mainAfterClose = false;
+    bool m_closeAnswered = false;
+    bool m_closeGoes = false;
+    bool m_closeInQuery = false;
+    bool m_closeNow = false;
+    QList<QWidget *> m_guarded;     // take no input while a request runs
+    QFrame *m_waitingLine = nullptr;
+    QLabel *m_waitingText = nullptr;
+    // Destroyed in reverse order: binder, then the cursor.
+    std::unique_ptr<RecordFront> m_cursor;
     std::unique_ptr<RecordBinder> m_binder;
 };
 

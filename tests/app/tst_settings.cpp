@@ -48,6 +48,7 @@ void TestSettings::defaults()
     QCOMPARE(s.payloadCoordinators.mid(0, 4), s.crewRoster.mid(0, 4));
     QCOMPARE(s.assignees().last(), QStringLiteral("AUV Ops Team"));
     QCOMPARE(s.assignees().size(), 7);
+    QCOMPARE(s.statementTimeoutMs, 20000);
 #ifndef Q_OS_WIN
     QVERIFY(s.database.startsWith(QDir::homePath()));
     QVERIFY(s.database.endsWith(QLatin1String("/Bravik/Utilities/BravikLogUtility/BravikDatabase.sqlite")));
@@ -60,7 +61,7 @@ void TestSettings::defaults()
 void TestSettings::iniOverrides()
 {
     const QString path = writeIni(
-        "[database]\nlocation=/data/crew.sqlite\n"
+        "[database]\nlocation=/data/crew.sqlite\nstatementTimeout=7.5\n"
         "[missions]\nfolder=/data/missions\n"
         "[commands]\nrun=/opt/auv/run\nrunArguments=--vehicle, bravik1\nstop=/opt/auv/stop\n"
         "[gps]\nhost=192.0.2.7\nport=4001\n"
@@ -69,6 +70,7 @@ void TestSettings::iniOverrides()
     const Settings s = Settings::fromIniFile(path, Settings::defaults(), &problems);
     QVERIFY2(problems.isEmpty(), qPrintable(problems.join('\n')));
     QCOMPARE(s.database, QStringLiteral("/data/crew.sqlite"));
+    QCOMPARE(s.statementTimeoutMs, 7500);
     QCOMPARE(s.missionsFolder, QStringLiteral("/data/missions"));
     QCOMPARE(s.runProgram, QStringLiteral("/opt/auv/run"));
     QCOMPARE(s.runArguments, (QStringList{"--vehicle", "bravik1"}));
@@ -92,6 +94,8 @@ void TestSettings::badValues_data()
     QTest::newRow("unknown driver") << QByteArray("[database]\ndriver=oracle\n") << "database/driver";
     QTest::newRow("empty database") << QByteArray("[database]\nlocation=\n") << "database/location";
     QTest::newRow("empty roster") << QByteArray("[crew]\nroster=\n") << "crew/roster";
+    QTest::newRow("timeout not a number") << QByteArray("[database]\nstatementTimeout=soon\n") << "database/statementTimeout";
+    QTest::newRow("timeout zero") << QByteArray("[database]\nstatementTimeout=0\n") << "database/statementTimeout";
 }
 
 void TestSettings::badValues()
@@ -108,6 +112,7 @@ void TestSettings::badValues()
     QCOMPARE(s.databaseDriver, d.databaseDriver);
     QCOMPARE(s.database, d.database);
     QCOMPARE(s.crewRoster, d.crewRoster);
+    QCOMPARE(s.statementTimeoutMs, d.statementTimeoutMs);
 }
 
 void TestSettings::vehicleLimits_data()

@@ -1,6 +1,7 @@
 #include "TestDoubles.h"
 #include "TestPostgres.h"
 
+#include "RecordFront.h"
 #include "Settings.h"
 #include "WindowManager.h"
 
@@ -83,11 +84,16 @@ TempSettings::TempSettings()
         s.database = schema->location();
     }
     setSettings(s);
+    // The logbook answers on a thread of its own; these tests see each
+    // answer before the call that asked for it returns, as a quick logbook
+    // gives it.  Tests of waiting set no patience.
+    logbook::RecordFront::setPatience(std::chrono::seconds(30));
 }
 
 TempSettings::~TempSettings()
 {
     setSettings(Settings::defaults());
+    logbook::RecordFront::setPatience(std::chrono::milliseconds(0));
 }
 
 void flushDeletes()

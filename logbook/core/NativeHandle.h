@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QSqlDatabase>
+#include <QString>
+#include <functional>
+#include <memory>
+
+namespace bravik::logbook::native {
+
+// Stops the statement running on one connection, from any thread.  For a
+// server this sends a cancel request over a connection of its own, which
+// may take as long as the network does: call it off the user-interface
+// thread.
+class Canceller
+{
+public:
+    virtual ~Canceller() = default;
+    virtual void cancel() = 0;
+    // The connection is about to close; cancel() does nothing from now on.
+    virtual void forget() {}
+};
+
+// The canceller of an open connection (nullptr for an engine without
+// one).  Called on the connection's own thread.
+std::shared_ptr<Canceller> cancellerFor(const QSqlDatabase &db);
+
+// A file's lock waits: while another program holds the write lock, a
+// statement keeps trying until giveUp() says to stop (then the engine
+// reports the file busy).  Called on the connection's own thread; giveUp
+// is called there too, while the statement waits.  No effect on a server.
+void setLockWait(const QSqlDatabase &db, std::function<bool()> giveUp);
+
+// The server a PostgreSQL location names, for telling the user ("deck",
+// "127.0.0.1:5433", "service bravik"); empty when it names none.
+QString serverName(const QString &location);
+
+} // namespace bravik::logbook::native
