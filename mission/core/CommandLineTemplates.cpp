@@ -75,6 +75,9 @@ QString generalUsage()
         "Builds a mission script from a stock template, exactly as the template windows do.\n"
         "Each option takes the text you would type in the matching box.  -o - writes the\n"
         "script to standard output.  bravik-mission TEMPLATE --help lists its options.\n"
+        "\n"
+        "       bravik-mission check [--config FILE] MISSION.cfg...\n"
+        "checks mission scripts as the review window does (bravik-mission check --help).\n"
         "\nTemplates:\n");
     for (const CliTemplate &t : registry()) {
         QString head = QStringLiteral("  ") + t.name;
