@@ -1,6 +1,7 @@
 #include "ShellWindows.h"
 
 #include "ClockText.h"
+#include "RecordKinds.h"
 #include "Settings.h"
 #include "Submission.h"
 #include "Twips.h"
@@ -68,6 +69,17 @@ void fitWidth(QWidget *w, const QStringList &texts, int extra, int maxRight)
         needed = std::max(needed, w->fontMetrics().horizontalAdvance(t) + extra);
     const int width = std::min(std::max(w->width(), needed), maxRight - w->x());
     w->resize(width, w->height());
+}
+
+// The record kinds' categories with "Build Mission" where the crew has
+// always found it, after "Battery Charge".
+QStringList categoryItems()
+{
+    QStringList items;
+    for (const logbook::RecordKind &k : logbook::recordKinds())
+        items << k.category;
+    items.insert(std::min<qsizetype>(5, items.size()), QStringLiteral("Build Mission"));
+    return items;
 }
 
 QFont controlFont()
@@ -200,11 +212,7 @@ frmLogMain::frmLogMain()
 
     cmbEventType = editableList(this, "cmbEventType");
     cmbEventType->setFont(font);
-    cmbEventType->addItems(QStringList{QStringLiteral("Vehicle Maintenance"), QStringLiteral("Vehicle Predive"),
-                                       QStringLiteral("Run Mission"), QStringLiteral("Weather Observation"),
-                                       QStringLiteral("Battery Charge"), QStringLiteral("Build Mission"),
-                                       QStringLiteral("Task List"), QStringLiteral("Purchases"),
-                                       QStringLiteral("Miscellaneous")});
+    cmbEventType->addItems(categoryItems());
     cmbEventType->setCurrentIndex(-1);
     cmbEventType->setEditText(QStringLiteral("Log Entry Category"));
     twips::place(cmbEventType, 360, 2400, 2295, 360);

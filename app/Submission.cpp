@@ -1,32 +1,17 @@
 #include "Submission.h"
 
 #include "RecordBinder.h"
+#include "RecordCursor.h"
+#include "RecordKinds.h"
 #include "RecordWindow.h"
 #include "WindowManager.h"
 
+#include <QDateTime>
 #include <QLineEdit>
 
 namespace bravik {
 
 namespace {
-
-struct Category
-{
-    const char *text;
-    const char *window;
-};
-
-// In the order the categories are tried.
-constexpr Category kRecordCategories[] = {
-    {"Vehicle Maintenance", "frmMaintenance"},
-    {"Weather Observation", "frmWeatherObservation"},
-    {"Run Mission", "frmMission"},
-    {"Vehicle Predive", "frmPredive"},
-    {"Battery Charge", "frmBatteryCharge"},
-    {"Task List", "frmTaskList"},
-    {"Purchases", "frmPurchases"},
-    {"Miscellaneous", "frmMisc"},
-};
 
 logbook::RecordWindow *recordWindow(const QString &name)
 {
@@ -64,6 +49,9 @@ void openNewEntry(const QString &name, const QString &clockText, const QString &
     if (w->moveLast() && w->beginNewRow()) {
         stamp(w, "txtTime", clockText);
         stamp(w, "txtSubmittedBy", submitter);
+        // The hidden stamp: the moment of the submission in UTC and this
+        // computer, whatever the clock box says.
+        w->cursor()->stampNewRow(QDateTime::currentDateTimeUtc(), logbook::RecordCursor::thisWorkstation());
     }
     windows().show(name);
 }
@@ -72,11 +60,10 @@ void openNewEntry(const QString &name, const QString &clockText, const QString &
 
 void submitLogEntry(const QString &category, const QString &clockText, const QString &submitter)
 {
-    for (const Category &c : kRecordCategories) {
-        if (category == QLatin1String(c.text)) {
-            openNewEntry(QString::fromLatin1(c.window), clockText, submitter);
-            return;
-        }
+    // The texts compare whole and case-sensitively.
+    if (const logbook::RecordKind *kind = logbook::kindForCategory(category)) {
+        openNewEntry(kind->window, clockText, submitter);
+        return;
     }
     if (category == QLatin1String("Build Mission")) {
         const QString chooser = QStringLiteral("frmSelectTemplate");

@@ -16,7 +16,8 @@ namespace {
 
 // Version 1: the eight tables with the swell direction, sky, payload
 // coordinator and payload operational fields.
-constexpr int kSchemaVersion = 1;
+// Version 2: the hidden StampedAtUtc and Workstation fields on every table.
+constexpr int kSchemaVersion = 2;
 
 QString nextConnectionName()
 {
@@ -130,7 +131,7 @@ bool createTable(QSqlDatabase &db, const Dialect &dialect, const TableDef &table
                  const QStringList &extraColumns, QString *error)
 {
     QStringList columns{Dialect::quote(keyColumn()) + QLatin1Char(' ') + dialect.keyColumnType};
-    for (const QString &field : table.fields)
+    for (const QString &field : table.fields + hiddenFields())
         columns << columnDefinition(dialect, table, field);
     columns << extraColumns;
     const QString sql = QStringLiteral("CREATE TABLE %1 (%2)")
@@ -150,7 +151,7 @@ bool addKey(QSqlDatabase &db, const Dialect &dialect, const TableDef &table, QSt
     QStringList copied, extras;
     for (const Column &field : present) {
         copied << Dialect::quote(field.name);
-        if (containsName(table.fields, field.name))
+        if (containsName(table.fields + hiddenFields(), field.name))
             continue;
         extras << Dialect::quote(field.name) + QLatin1Char(' ') + typeFor(dialect, field.kind);
     }
@@ -187,7 +188,7 @@ bool createMissing(QSqlDatabase &db, const Dialect &dialect, QString *error)
                 return false;
             continue;
         }
-        for (const QString &field : table.fields) {
+        for (const QString &field : table.fields + hiddenFields()) {
             if (containsName(present, field))
                 continue;
             const QString sql = QStringLiteral("ALTER TABLE %1 ADD COLUMN %2")

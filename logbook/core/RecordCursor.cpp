@@ -5,6 +5,7 @@
 
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QSysInfo>
 #include <QtGlobal>
 #include <optional>
 
@@ -31,6 +32,8 @@ struct RecordCursor::Private
     State state = State::NoRow;
     qint64 key = -1;
     QHash<QString, QVariant> values;
+    QDateTime newRowStampedAt;   // set by the submission for its new row
+    QString newRowWorkstation;
     QSet<QString> changed;
     QString lastError;
     quint64 generation = 0;
@@ -80,6 +83,8 @@ struct RecordCursor::Private
         for (const QString &field : def.fields)
             values.insert(field, emptyValue(field));
         changed.clear();
+        newRowStampedAt = {};
+        newRowWorkstation.clear();
     }
 
     void forgetPrepared()
@@ -307,6 +312,12 @@ struct RecordCursor::Private
         qint64 storedKey = key;
         bool deletedElsewhere = false;
         if (state == State::New) {
+            // A new row is stamped once, on its first store.
+            const QDateTime when = newRowStampedAt.isValid() ? newRowStampedAt : QDateTime::currentDateTimeUtc();
+            values.insert(stampedAtColumn(), RecordCursor::stampText(when));
+            values.insert(workstationColumn(),
+                          newRowStampedAt.isValid() ? newRowWorkstation : RecordCursor::thisWorkstation());
+            fields << hiddenFields();
             if (!insert(fields, &storedKey))
                 return rollback();
             attemptedKey = storedKey;
@@ -517,6 +528,25 @@ bool RecordCursor::moveNext()
     if (!d->def.nextPastLastBeginsNew)
         return true;   // on the last row of a table that does not grow this way: stay
     return beginNew();
+}
+
+void RecordCursor::stampNewRow(const QDateTime &utc, const QString &workstation)
+{
+    if (d->state != Private::State::New)
+        return;
+    d->newRowStampedAt = utc.toUTC();
+    d->newRowWorkstation = workstation;
+}
+
+QString RecordCursor::stampText(const QDateTime &when)
+{
+    // Whole seconds: Qt's ISO form leaves out the milliseconds.
+    return when.toUTC().toString(Qt::ISODate);
+}
+
+QString RecordCursor::thisWorkstation()
+{
+    return QSysInfo::machineHostName();
 }
 
 QString RecordCursor::lastError() const
