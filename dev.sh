@@ -6,7 +6,8 @@ cd "$(dirname "$0")"
 
 PACKAGES=(build-essential cmake ninja-build qt6-base-dev qt6-base-dev-tools
           libqt6sql6-sqlite libqt6sql6-psql libgl-dev sqlite3
-          postgresql postgresql-common libpq-dev pkg-config xvfb xauth)
+          postgresql postgresql-common libpq-dev pkg-config xvfb xauth
+          libsqlite3-dev poppler-utils)
 
 install_missing() {
   local missing=()
