@@ -242,6 +242,26 @@ frmLogMain::frmLogMain()
     fitWidth(cmbEventType, categories << cmbEventType->currentText(), 40, roomRight);
     fitWidth(cmbSubmittedBy, settings().crewRoster, 40, roomRight);
 
+    // Not GMT after all: said under the clock, so a crew notices before a
+    // day of entries is stamped in local time.
+    lblClockZone = make<QLabel>(this, "lblClockZone");
+    QFont small = lblClockZone->font();
+    small.setPointSizeF(small.pointSizeF() * 0.85);
+    lblClockZone->setFont(small);
+    lblClockZone->move(txtTime->x(), txtTime->geometry().bottom() + 1);
+    lblClockZone->setText(clockZoneNote(QDateTime::currentDateTime()));
+    lblClockZone->adjustSize();
+    lblClockZone->setVisible(!lblClockZone->text().isEmpty());
+
+    cmdFindEntries = button(this, "cmdFindEntries", QStringLiteral("Find Entries"));
+    cmdFindEntries->setFont(font);
+    twips::place(cmdFindEntries, 360, 4560, 1815, 495);
+    connect(cmdFindEntries, &QPushButton::clicked, this, [] {
+        const QString list = QStringLiteral("frmLogbookList");
+        if (windows().isRegistered(list))
+            windows().show(list);
+    });
+
     Timer2 = make<QTimer>(this, "Timer2");
     Timer2->setInterval(1000);
     connect(Timer2, &QTimer::timeout, this, &frmLogMain::tick);
@@ -251,6 +271,7 @@ frmLogMain::frmLogMain()
     setTabOrder(cmbEventType, cmdSubmitEntry);
     setTabOrder(cmdSubmitEntry, txtTime);
     setTabOrder(txtTime, cmbSubmittedBy);
+    setTabOrder(cmbSubmittedBy, cmdFindEntries);
     cmdQuit->setFocus();
 }
 
@@ -270,7 +291,14 @@ void frmLogMain::showEvent(QShowEvent *event)
 
 void frmLogMain::tick()
 {
-    txtTime->setText(clockText(QDateTime::currentDateTime(), QLocale::system()));
+    const QDateTime now = QDateTime::currentDateTime();
+    txtTime->setText(clockText(now, QLocale::system()));
+    const QString zone = clockZoneNote(now);
+    if (zone != lblClockZone->text()) {
+        lblClockZone->setText(zone);
+        lblClockZone->adjustSize();
+        lblClockZone->setVisible(!zone.isEmpty());
+    }
 }
 
 void frmLogMain::submit()

@@ -40,7 +40,7 @@ struct RecordCursor::Private
     qint64 attemptedKey = -1;      // the key the last insert got, before its commit
     qint64 unknownInsertKey = -1;  // a new row whose commit went unanswered
 
-    RowQuery first, last, next, previous;
+    RowQuery first, last, next, previous, byKey;
 
     Private(Database &db, const QString &table)
         : database(db)
@@ -60,6 +60,7 @@ struct RecordCursor::Private
         last.sql = select + QStringLiteral("ORDER BY %1 DESC LIMIT 1").arg(key);
         next.sql = select + QStringLiteral("WHERE %1 > ? ORDER BY %1 LIMIT 1").arg(key);
         previous.sql = select + QStringLiteral("WHERE %1 < ? ORDER BY %1 DESC LIMIT 1").arg(key);
+        byKey.sql = select + QStringLiteral("WHERE %1 = ?").arg(key);
         clearValues();
     }
 
@@ -89,7 +90,7 @@ struct RecordCursor::Private
 
     void forgetPrepared()
     {
-        for (RowQuery *rq : {&first, &last, &next, &previous})
+        for (RowQuery *rq : {&first, &last, &next, &previous, &byKey})
             rq->query.reset();
     }
 
@@ -451,6 +452,24 @@ bool RecordCursor::beginNew()
     d->clearValues();
     d->state = Private::State::New;
     d->key = -1;
+    Q_EMIT rowShown();
+    return true;
+}
+
+bool RecordCursor::moveToKey(qint64 key)
+{
+    if (!save())
+        return false;
+    bool found = false;
+    if (!d->fetch(d->byKey, key, &found)) {
+        Q_EMIT failed(d->lastError);
+        return false;
+    }
+    if (!found) {
+        d->lastError = QStringLiteral("This entry is no longer in the logbook; someone may have deleted it.");
+        Q_EMIT failed(d->lastError);
+        return false;
+    }
     Q_EMIT rowShown();
     return true;
 }

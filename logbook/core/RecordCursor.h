@@ -61,6 +61,9 @@ public:
     bool moveNext();       // on the last row: begins a new row, except on Purchases
     bool moveLast();       // on an empty table: stays on no row
     bool beginNew();
+    // Stores the current row if changed, then shows the row with that key
+    // (the list window's "open"); false when it is gone or the engine refused.
+    bool moveToKey(qint64 key);
 
     // The hidden stamp of the current new row (StampedAtUtc, Workstation):
     // the submission sets it when it begins an entry; a new row begun any

@@ -136,6 +136,15 @@ bool RecordWindow::moveNext() { return navigate(&RecordCursor::moveNext); }
 bool RecordWindow::moveLast() { return navigate(&RecordCursor::moveLast); }
 bool RecordWindow::beginNewRow() { return navigate(&RecordCursor::beginNew); }
 
+bool RecordWindow::moveToKey(qint64 key)
+{
+    if (!m_cursor || !m_cursor->moveToKey(key))
+        return false;
+    m_closeRefused = false;
+    m_binder->showRow();
+    return true;
+}
+
 void RecordWindow::returnToMain()
 {
     leavingForMain();

@@ -63,6 +63,7 @@ public:
     bool moveNext();
     bool moveLast();
     bool beginNewRow();
+    bool moveToKey(qint64 key);
 
 public Q_SLOTS:
     // "Return to Main": close the window (storing the row), then bring the

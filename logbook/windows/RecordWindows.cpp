@@ -3,6 +3,7 @@
 #include "FieldLogWindows.h"
 #include "OfficeLogWindows.h"
 #include "WindowManager.h"
+#include "frmLogbookList.h"
 
 namespace bravik::logbook {
 
@@ -17,6 +18,7 @@ void registerWindows()
     w.registerWindow<frmTaskList>();
     w.registerWindow<frmPurchases>();
     w.registerWindow<frmMisc>();
+    w.registerWindow<frmLogbookList>();
 }
 
 } // namespace bravik::logbook
