@@ -255,6 +255,8 @@ frmLogMain::frmLogMain()
 
     cmdFindEntries = button(this, "cmdFindEntries", QStringLiteral("Find Entries"));
     cmdFindEntries->setFont(font);
+    // Outside the window's tab cycle of five; reached by a click.
+    cmdFindEntries->setFocusPolicy(Qt::ClickFocus);
     twips::place(cmdFindEntries, 360, 4560, 1815, 495);
     connect(cmdFindEntries, &QPushButton::clicked, this, [] {
         const QString list = QStringLiteral("frmLogbookList");
@@ -271,7 +273,6 @@ frmLogMain::frmLogMain()
     setTabOrder(cmbEventType, cmdSubmitEntry);
     setTabOrder(cmdSubmitEntry, txtTime);
     setTabOrder(txtTime, cmbSubmittedBy);
-    setTabOrder(cmbSubmittedBy, cmdFindEntries);
     cmdQuit->setFocus();
 }
 
