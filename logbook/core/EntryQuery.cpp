@@ -138,7 +138,10 @@ struct EntryQuery::Private
         QSqlQuery q(database.connection());
         q.setForwardOnly(true);
         const QString key = Dialect::quote(keyColumn());
-        if (!q.exec(QStringLiteral("SELECT MIN(%1), MAX(%1) FROM %2").arg(key, Dialect::quote(def->name))))
+        // Two subqueries: each is one step down the key's index, where
+        // MIN and MAX side by side make SQLite read the whole table.
+        if (!q.exec(QStringLiteral("SELECT (SELECT MIN(%1) FROM %2), (SELECT MAX(%1) FROM %2)")
+                        .arg(key, Dialect::quote(def->name))))
             return fail(q);
         if (q.next() && !q.value(0).isNull()) {
             lowest = q.value(0).toLongLong();

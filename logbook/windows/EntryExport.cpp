@@ -131,6 +131,8 @@ ExportResult exportReport(const ExportRequest &request, QPagedPaintDevice *devic
         painter.restore();
     };
     auto drawDocument = [&](QTextDocument &doc) {
+        // Laid out at the page's resolution, so points are points on paper.
+        doc.documentLayout()->setPaintDevice(device);
         doc.setDefaultFont(body);
         doc.setTextWidth(area.width());
         const qreal h = doc.size().height();
