@@ -91,8 +91,9 @@ double direct(Database &db, const QString &sql, const QVariantList &bound, int r
             q.bindValue(i, bound.at(i));
         if (!q.exec())
             die(q.lastError().text());
+        const int columns = 6;   // the key and the five fields the list shows
         while (q.next())
-            for (int c = 0; c < q.record().count(); ++c)
+            for (int c = 0; c < columns; ++c)
                 (void)q.value(c).toString();
         q.finish();
     });

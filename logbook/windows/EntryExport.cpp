@@ -15,7 +15,7 @@ namespace bravik::logbook {
 
 namespace {
 
-constexpr int kBatch = 500;
+constexpr int kBatch = 2000;
 
 // Runs the query page by page; `write` gets each batch.
 ExportResult stream(const ExportRequest &request, const ExportProgress &progress, QString *error,
