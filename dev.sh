@@ -8,7 +8,7 @@ PACKAGES=(build-essential cmake ninja-build qt6-base-dev qt6-base-dev-tools
           libqt6sql6-sqlite libqt6sql6-psql libgl-dev sqlite3
           postgresql postgresql-common libpq-dev pkg-config xvfb xauth
           librsvg2-bin desktop-file-utils appstream groff-base man-db file dpkg-dev lintian
-          libsqlite3-dev)
+          libsqlite3-dev poppler-utils)
 # Only ./dev.sh fuzz needs these: clang and its libFuzzer runtime.
 FUZZ_PACKAGES=(clang-14 libclang-rt-14-dev)
 

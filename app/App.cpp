@@ -3,6 +3,7 @@
 #include "Connection.h"
 #include "Database.h"
 #include "RecordFront.h"
+#include "ExportCommand.h"
 #include "LogbookCopy.h"
 #include "Launch.h"
 #include "MissionWindows.h"
@@ -84,6 +85,8 @@ QString usageText()
         "  --copy-logbook FROM TO\n"
         "                     copy every row of a logbook into an empty one (file or\n"
         "                     server, either way) and end; needs no display\n"
+        "  --export TABLE …   write a table's entries as CSV or PDF and end; needs no\n"
+        "                     display (bravik-log --export --help for more)\n"
         "  --help             show this text\n"
         "  --version          show the version\n"
         "\n"
@@ -99,6 +102,8 @@ int runApplication(int argc, char **argv)
     QStringList args;
     for (int i = 0; i < argc; ++i)
         args << QString::fromLocal8Bit(argv[i]);
+    if (isExportCommand(args))
+        return runExportCommand(argc, argv);
     const CommandLine cl = parseCommandLine(args);
 
     if (cl.help || cl.version || !cl.errors.isEmpty()) {

@@ -2,6 +2,7 @@
 
 #include "ClockText.h"
 #include "Controls.h"
+#include "RecordKinds.h"
 #include "Settings.h"
 #include "Submission.h"
 #include "Twips.h"
@@ -68,6 +69,17 @@ void fitWidth(QWidget *w, const QStringList &texts, int extra, int maxRight)
         needed = std::max(needed, w->fontMetrics().horizontalAdvance(t) + extra);
     const int width = std::min(std::max(w->width(), needed), maxRight - w->x());
     w->resize(width, w->height());
+}
+
+// The record kinds' categories with "Build Mission" where the crew has
+// always found it, after "Battery Charge".
+QStringList categoryItems()
+{
+    QStringList items;
+    for (const logbook::RecordKind &k : logbook::recordKinds())
+        items << k.category;
+    items.insert(std::min<qsizetype>(5, items.size()), QStringLiteral("Build Mission"));
+    return items;
 }
 
 QFont controlFont()
@@ -201,11 +213,7 @@ frmLogMain::frmLogMain()
 
     cmbEventType = editableList(this, "cmbEventType");
     cmbEventType->setFont(font);
-    cmbEventType->addItems(QStringList{QStringLiteral("Vehicle Maintenance"), QStringLiteral("Vehicle Predive"),
-                                       QStringLiteral("Run Mission"), QStringLiteral("Weather Observation"),
-                                       QStringLiteral("Battery Charge"), QStringLiteral("Build Mission"),
-                                       QStringLiteral("Task List"), QStringLiteral("Purchases"),
-                                       QStringLiteral("Miscellaneous")});
+    cmbEventType->addItems(categoryItems());
     cmbEventType->setCurrentIndex(-1);
     cmbEventType->setEditText(QStringLiteral("Log Entry Category"));
     twips::place(cmbEventType, 360, 2400, 2295, 360);
@@ -235,6 +243,28 @@ frmLogMain::frmLogMain()
     fitWidth(cmbEventType, categories << cmbEventType->currentText(), 40, roomRight);
     fitWidth(cmbSubmittedBy, settings().crewRoster, 40, roomRight);
 
+    // Not GMT after all: said under the clock, so a crew notices before a
+    // day of entries is stamped in local time.
+    lblClockZone = make<QLabel>(this, "lblClockZone");
+    QFont small = lblClockZone->font();
+    small.setPointSizeF(small.pointSizeF() * 0.85);
+    lblClockZone->setFont(small);
+    lblClockZone->move(txtTime->x(), txtTime->geometry().bottom() + 1);
+    lblClockZone->setText(clockZoneNote(QDateTime::currentDateTime()));
+    lblClockZone->adjustSize();
+    lblClockZone->setVisible(!lblClockZone->text().isEmpty());
+
+    cmdFindEntries = button(this, "cmdFindEntries", QStringLiteral("Find Entries"));
+    cmdFindEntries->setFont(font);
+    // Outside the window's tab cycle of five; reached by a click.
+    cmdFindEntries->setFocusPolicy(Qt::ClickFocus);
+    twips::place(cmdFindEntries, 360, 4560, 1815, 495);
+    connect(cmdFindEntries, &QPushButton::clicked, this, [] {
+        const QString list = QStringLiteral("frmLogbookList");
+        if (windows().isRegistered(list))
+            windows().show(list);
+    });
+
     Timer2 = make<QTimer>(this, "Timer2");
     Timer2->setInterval(1000);
     connect(Timer2, &QTimer::timeout, this, &frmLogMain::tick);
@@ -263,7 +293,14 @@ void frmLogMain::showEvent(QShowEvent *event)
 
 void frmLogMain::tick()
 {
-    txtTime->setText(clockText(QDateTime::currentDateTime(), QLocale::system()));
+    const QDateTime now = QDateTime::currentDateTime();
+    txtTime->setText(clockText(now, QLocale::system()));
+    const QString zone = clockZoneNote(now);
+    if (zone != lblClockZone->text()) {
+        lblClockZone->setText(zone);
+        lblClockZone->adjustSize();
+        lblClockZone->setVisible(!zone.isEmpty());
+    }
 }
 
 void frmLogMain::submit()

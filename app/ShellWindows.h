@@ -49,6 +49,8 @@ public:
     QPushButton *cmdQuit;
     QLabel *Image1;
     QTimer *Timer2;
+    QLabel *lblClockZone;          // under the clock when the zone is not UTC
+    QPushButton *cmdFindEntries;   // opens the logbook list
 
     // Rewrites the clock box with the current local time.
     void tick();

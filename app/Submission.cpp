@@ -1,33 +1,18 @@
 #include "Submission.h"
 
 #include "RecordBinder.h"
+#include "RecordCursor.h"
+#include "RecordKinds.h"
 #include "RecordWindow.h"
 #include "WindowManager.h"
 
+#include <QDateTime>
 #include <QLineEdit>
 #include <QPointer>
 
 namespace bravik {
 
 namespace {
-
-struct Category
-{
-    const char *text;
-    const char *window;
-};
-
-// In the order the categories are tried.
-constexpr Category kRecordCategories[] = {
-    {"Vehicle Maintenance", "frmMaintenance"},
-    {"Weather Observation", "frmWeatherObservation"},
-    {"Run Mission", "frmMission"},
-    {"Vehicle Predive", "frmPredive"},
-    {"Battery Charge", "frmBatteryCharge"},
-    {"Task List", "frmTaskList"},
-    {"Purchases", "frmPurchases"},
-    {"Miscellaneous", "frmMisc"},
-};
 
 logbook::RecordWindow *recordWindow(const QString &name)
 {
@@ -65,7 +50,8 @@ void openNewEntry(const QString &name, const QString &clockText, const QString &
     // takes the entry in its turn.
     if (w->moveLast() && w->beginNewRow()) {
         QPointer<logbook::RecordWindow> target(w);
-        w->whenSettled([target, name, clockText, submitter](bool ok) {
+        const QDateTime submittedAt = QDateTime::currentDateTimeUtc();
+        w->whenSettled([target, name, clockText, submitter, submittedAt](bool ok) {
             if (!target)
                 return;
             if (target->openFailed()) {
@@ -77,6 +63,9 @@ void openNewEntry(const QString &name, const QString &clockText, const QString &
                 return;
             stamp(target, "txtTime", clockText);
             stamp(target, "txtSubmittedBy", submitter);
+            // The hidden stamp: the moment of the submission in UTC and this
+            // computer, whatever the clock box says.
+            target->cursor()->stampNewRow(submittedAt, logbook::RecordCursor::thisWorkstation());
         });
     }
     windows().show(name);
@@ -86,11 +75,10 @@ void openNewEntry(const QString &name, const QString &clockText, const QString &
 
 void submitLogEntry(const QString &category, const QString &clockText, const QString &submitter)
 {
-    for (const Category &c : kRecordCategories) {
-        if (category == QLatin1String(c.text)) {
-            openNewEntry(QString::fromLatin1(c.window), clockText, submitter);
-            return;
-        }
+    // The texts compare whole and case-sensitively.
+    if (const logbook::RecordKind *kind = logbook::kindForCategory(category)) {
+        openNewEntry(kind->window, clockText, submitter);
+        return;
     }
     if (category == QLatin1String("Build Mission")) {
         const QString chooser = QStringLiteral("frmSelectTemplate");

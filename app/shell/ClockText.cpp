@@ -1,5 +1,7 @@
 #include "ClockText.h"
 
+#include <cstdlib>
+
 #include <QRegularExpression>
 
 namespace bravik {
@@ -70,6 +72,18 @@ QString clockText(const QDateTime &when, const QLocale &locale)
     const QString timeText = locale.toString(QTime(time.hour(), time.minute(), time.second()),
                                              clockTimeFormat(locale));
     return plainBlanks(dateText + QLatin1Char(' ') + timeText);
+}
+
+QString clockZoneNote(const QDateTime &when)
+{
+    const int offset = when.toLocalTime().offsetFromUtc();
+    if (offset == 0)
+        return {};
+    const int minutes = std::abs(offset) / 60;
+    return QStringLiteral("This computer's clock is UTC%1%2:%3, not GMT")
+        .arg(offset < 0 ? QChar(0x2212) : QChar(u'+'))
+        .arg(minutes / 60, 2, 10, QLatin1Char('0'))
+        .arg(minutes % 60, 2, 10, QLatin1Char('0'));
 }
 
 } // namespace bravik

@@ -21,7 +21,8 @@ namespace {
 // Version 1: the eight tables with the swell direction, sky, payload
 // coordinator and payload operational fields.
 // Version 2: the launch record table (LaunchLog.h).
-constexpr int kSchemaVersion = 2;
+// Version 3: the hidden StampedAtUtc and Workstation fields on every table.
+constexpr int kSchemaVersion = 3;
 
 // The logbook files this program has opened since it started.  Only the
 // first opening of a file may create it: one that is missing later was
@@ -170,7 +171,7 @@ bool createTable(QSqlDatabase &db, const Dialect &dialect, const TableDef &table
                  const QStringList &extraColumns, QString *error)
 {
     QStringList columns{Dialect::quote(keyColumn()) + QLatin1Char(' ') + dialect.keyColumnType};
-    for (const QString &field : table.fields)
+    for (const QString &field : table.fields + hiddenFields())
         columns << columnDefinition(dialect, table, field);
     columns << extraColumns;
     const QString sql = QStringLiteral("CREATE TABLE %1 (%2)")
@@ -190,7 +191,7 @@ bool addKey(QSqlDatabase &db, const Dialect &dialect, const TableDef &table, QSt
     QStringList copied, extras;
     for (const Column &field : present) {
         copied << Dialect::quote(field.name);
-        if (containsName(table.fields, field.name))
+        if (containsName(table.fields + hiddenFields(), field.name))
             continue;
         extras << Dialect::quote(field.name) + QLatin1Char(' ') + typeFor(dialect, field.kind);
     }
@@ -227,7 +228,7 @@ bool createMissing(QSqlDatabase &db, const Dialect &dialect, QString *error)
                 return false;
             continue;
         }
-        for (const QString &field : table.fields) {
+        for (const QString &field : table.fields + hiddenFields()) {
             if (containsName(present, field))
                 continue;
             const QString sql = QStringLiteral("ALTER TABLE %1 ADD COLUMN %2")

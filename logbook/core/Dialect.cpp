@@ -33,6 +33,9 @@ Dialect sqlite()
     d.insertReturnsKey = false;
     d.readVersion = QStringLiteral("PRAGMA user_version");
     d.writeVersion = {QStringLiteral("PRAGMA user_version = %1")};
+    // bravik_fold is registered on the connection (TextFold.h).
+    d.foldText = QStringLiteral("bravik_fold(%1)");
+    d.findText = QStringLiteral("instr(%1, %2) > 0");
     return d;
 }
 
@@ -76,6 +79,8 @@ Dialect postgres()
     d.readVersion = QStringLiteral("SELECT MAX(\"Version\") FROM \"BravikSchema\"");
     d.writeVersion = {QStringLiteral("DELETE FROM \"BravikSchema\""),
                       QStringLiteral("INSERT INTO \"BravikSchema\" (\"Version\") VALUES (%1)")};
+    d.foldText = QStringLiteral("lower(%1)");
+    d.findText = QStringLiteral("strpos(%1, %2) > 0");
     return d;
 }
 

@@ -49,6 +49,12 @@ struct Dialect
     QString readVersion;
     QStringList writeVersion;       // %1 is the new version number
 
+    // Case-insensitive text matching for the list's filters: foldText
+    // folds the case of %1 (any letters, not only A to Z); findText is
+    // true when %2 occurs in %1, taken literally (no wildcards).
+    QString foldText;
+    QString findText;
+
     // The dialect of a Qt driver, or nullptr when the logbook cannot use it.
     static const Dialect *forDriver(const QString &driver);
 

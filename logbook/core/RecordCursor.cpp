@@ -5,6 +5,7 @@
 
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QSysInfo>
 #include <QtGlobal>
 #include <optional>
 
@@ -31,13 +32,15 @@ struct RecordCursor::Private
     State state = State::NoRow;
     qint64 key = -1;
     QHash<QString, QVariant> values;
+    QDateTime newRowStampedAt;   // set by the submission for its new row
+    QString newRowWorkstation;
     QSet<QString> changed;
     QString lastError;
     quint64 generation = 0;
     qint64 attemptedKey = -1;      // the key the last insert got, before its commit
     qint64 unknownInsertKey = -1;  // a new row whose commit went unanswered
 
-    RowQuery first, last, next, previous;
+    RowQuery first, last, next, previous, byKey;
 
     Private(Database &db, const QString &table)
         : database(db)
@@ -57,6 +60,7 @@ struct RecordCursor::Private
         last.sql = select + QStringLiteral("ORDER BY %1 DESC LIMIT 1").arg(key);
         next.sql = select + QStringLiteral("WHERE %1 > ? ORDER BY %1 LIMIT 1").arg(key);
         previous.sql = select + QStringLiteral("WHERE %1 < ? ORDER BY %1 DESC LIMIT 1").arg(key);
+        byKey.sql = select + QStringLiteral("WHERE %1 = ?").arg(key);
         clearValues();
     }
 
@@ -80,11 +84,13 @@ struct RecordCursor::Private
         for (const QString &field : def.fields)
             values.insert(field, emptyValue(field));
         changed.clear();
+        newRowStampedAt = {};
+        newRowWorkstation.clear();
     }
 
     void forgetPrepared()
     {
-        for (RowQuery *rq : {&first, &last, &next, &previous})
+        for (RowQuery *rq : {&first, &last, &next, &previous, &byKey})
             rq->query.reset();
     }
 
@@ -310,6 +316,12 @@ struct RecordCursor::Private
         qint64 storedKey = key;
         bool deletedElsewhere = false;
         if (state == State::New) {
+            // A new row is stamped once, on its first store.
+            const QDateTime when = newRowStampedAt.isValid() ? newRowStampedAt : QDateTime::currentDateTimeUtc();
+            values.insert(stampedAtColumn(), RecordCursor::stampText(when));
+            values.insert(workstationColumn(),
+                          newRowStampedAt.isValid() ? newRowWorkstation : RecordCursor::thisWorkstation());
+            fields << hiddenFields();
             if (!insert(fields, &storedKey))
                 return rollback();
             attemptedKey = storedKey;
@@ -447,6 +459,24 @@ bool RecordCursor::beginNew()
     return true;
 }
 
+bool RecordCursor::moveToKey(qint64 key)
+{
+    if (!save())
+        return false;
+    bool found = false;
+    if (!d->fetch(d->byKey, key, &found)) {
+        Q_EMIT failed(d->lastError);
+        return false;
+    }
+    if (!found) {
+        d->lastError = QStringLiteral("This entry is no longer in the logbook; someone may have deleted it.");
+        Q_EMIT failed(d->lastError);
+        return false;
+    }
+    Q_EMIT rowShown();
+    return true;
+}
+
 bool RecordCursor::moveFirst()
 {
     return moveToEnd(true);
@@ -520,6 +550,25 @@ bool RecordCursor::moveNext()
     if (!d->def.nextPastLastBeginsNew)
         return true;   // on the last row of a table that does not grow this way: stay
     return beginNew();
+}
+
+void RecordCursor::stampNewRow(const QDateTime &utc, const QString &workstation)
+{
+    if (d->state != Private::State::New)
+        return;
+    d->newRowStampedAt = utc.toUTC();
+    d->newRowWorkstation = workstation;
+}
+
+QString RecordCursor::stampText(const QDateTime &when)
+{
+    // Whole seconds: Qt's ISO form leaves out the milliseconds.
+    return when.toUTC().toString(Qt::ISODate);
+}
+
+QString RecordCursor::thisWorkstation()
+{
+    return QSysInfo::machineHostName();
 }
 
 QString RecordCursor::lastError() const

@@ -2,6 +2,7 @@
 
 #include "Schema.h"
 
+#include <QDateTime>
 #include <QObject>
 #include <QHash>
 #include <QSet>
@@ -60,6 +61,18 @@ public:
     bool moveNext();       // on the last row: begins a new row, except on Purchases
     bool moveLast();       // on an empty table: stays on no row
     bool beginNew();
+    // Stores the current row if changed, then shows the row with that key
+    // (the list window's "open"); false when it is gone or the engine refused.
+    bool moveToKey(qint64 key);
+
+    // The hidden stamp of the current new row (StampedAtUtc, Workstation):
+    // the submission sets it when it begins an entry; a new row begun any
+    // other way gets the time and computer of its first store.  Stored rows
+    // keep theirs unchanged.
+    void stampNewRow(const QDateTime &utc, const QString &workstation);
+    // The stamp as it is written: "2026-12-08T04:29:18Z", the host name.
+    static QString stampText(const QDateTime &when);
+    static QString thisWorkstation();
 
     // Stores the current row if it changed (the row is being left because
     // the window closes).  A new row becomes a stored row.

@@ -25,6 +25,9 @@ struct Job
     quint64 id = 0;
     Request what = Request::Open;
     Edits edits;
+    qint64 key = -1;          // for MoveToKey
+    QDateTime stampAt;        // the new row's hidden stamp, when set
+    QString stampWorkstation;
 };
 
 // A row as the thread's cursor has it after a request.
@@ -137,6 +140,8 @@ public:
         } else {
             for (const auto &[field, value] : job.edits)
                 m_cursor->setValue(field, value);
+            if (job.stampAt.isValid())
+                m_cursor->stampNewRow(job.stampAt, job.stampWorkstation);
             a.ok = m_cursor->save();
             if (a.ok && job.what != Request::Save && !m_channel->abandoned(job.id))
                 a.ok = move(job);
@@ -212,6 +217,7 @@ private:
         case Request::Next: ok = m_cursor->moveNext(); break;
         case Request::Last: ok = m_cursor->moveLast(); break;
         case Request::BeginNew: ok = m_cursor->beginNew(); break;
+        case Request::MoveToKey: ok = m_cursor->moveToKey(job.key); break;
         case Request::Open:
         case Request::Save: return true;
         }
@@ -274,11 +280,12 @@ struct RecordFront::Private
     enum class OpenState { NotAsked, Opening, Open, Failed };
     struct Item
     {
-        enum Kind { Req, Edit, Callback } kind = Req;
+        enum Kind { Req, Edit, Callback, Stamp } kind = Req;
         Request what = Request::Open;
         Done done;
-        QString field;
-        QVariant value;
+        QString field;     // for Stamp: the workstation
+        QVariant value;    // for Stamp: the time
+        qint64 key = -1;
     };
 
     DatabaseLocation where;
@@ -293,6 +300,8 @@ struct RecordFront::Private
     QSet<QString> changed;
     QString lastError;
     Edits pending;     // edits not sent yet
+    QDateTime pendingStampAt;
+    QString pendingStampWorkstation;
     QList<Item> queue;
     quint64 nextId = 0;
     quint64 inFlight = 0;
@@ -432,6 +441,30 @@ void RecordFront::setValue(const QString &field, const QVariant &value)
 
 bool RecordFront::request(Request what, Done done)
 {
+    return enqueue(what, -1, std::move(done));
+}
+
+bool RecordFront::moveToKey(qint64 key, Done done)
+{
+    return enqueue(Request::MoveToKey, key, std::move(done));
+}
+
+void RecordFront::stampNewRow(const QDateTime &utc, const QString &workstation)
+{
+    if (d->busy()) {
+        Private::Item it;
+        it.kind = Private::Item::Stamp;
+        it.value = utc;
+        it.field = workstation;
+        d->queue << it;
+        return;
+    }
+    d->pendingStampAt = utc;
+    d->pendingStampWorkstation = workstation;
+}
+
+bool RecordFront::enqueue(Request what, qint64 key, Done done)
+{
     if (what != Request::Open && d->openState == Private::OpenState::Failed) {
         if (done)
             done(false);
@@ -443,6 +476,7 @@ bool RecordFront::request(Request what, Done done)
     Private::Item it;
     it.kind = Private::Item::Req;
     it.what = what;
+    it.key = key;
     it.done = [result, done](bool ok) {
         *result = ok ? 1 : 0;
         if (done)
@@ -487,11 +521,19 @@ void RecordFront::pump()
                 it.done(true);
             continue;
         }
+        if (it.kind == Private::Item::Stamp) {
+            d->pendingStampAt = it.value.toDateTime();
+            d->pendingStampWorkstation = it.field;
+            continue;
+        }
         Job job;
         job.id = ++d->nextId;
         job.what = it.what;
+        job.key = it.key;
         job.edits = std::move(d->pending);
         d->pending.clear();
+        job.stampAt = std::exchange(d->pendingStampAt, QDateTime());
+        job.stampWorkstation = std::exchange(d->pendingStampWorkstation, QString());
         d->inFlight = job.id;
         d->inFlightWhat = it.what;
         d->inFlightDone = std::move(it.done);

@@ -4,6 +4,7 @@
 #include "Schema.h"
 
 #include <QHash>
+#include <QDateTime>
 #include <QObject>
 #include <QSet>
 #include <QString>
@@ -36,7 +37,7 @@ class RecordFront : public QObject
 {
     Q_OBJECT
 public:
-    enum class Request { Open, First, Previous, Next, Last, BeginNew, Save };
+    enum class Request { Open, First, Previous, Next, Last, BeginNew, Save, MoveToKey };
     using Done = std::function<void(bool ok)>;
 
     RecordFront(const DatabaseLocation &where, const QString &table,
@@ -74,6 +75,12 @@ public:
     // Runs `done` once everything queued so far has answered (ok) or a
     // request among them failed (not ok).  Runs at once when idle.
     void whenSettled(Done done);
+    // Queues a move to the stored row with that key (the current row is
+    // stored first, as on any move).
+    bool moveToKey(qint64 key, Done done = {});
+    // The hidden stamp of the new row being begun: when and where it was
+    // submitted; it goes to the logbook thread with the next request.
+    void stampNewRow(const QDateTime &utc, const QString &workstation);
 
     void stopWaiting();
 
@@ -111,6 +118,7 @@ Q_SIGNALS:
     void settled();
 
 private:
+    bool enqueue(Request what, qint64 key, Done done);
     void deliver();
     void pump();
     void finish(bool ok, const QString &error, const void *row, bool wasOpen);

@@ -124,4 +124,19 @@ QString keyColumn()
     return QStringLiteral("BravikKey");
 }
 
+QString stampedAtColumn()
+{
+    return QStringLiteral("StampedAtUtc");
+}
+
+QString workstationColumn()
+{
+    return QStringLiteral("Workstation");
+}
+
+QStringList hiddenFields()
+{
+    return {stampedAtColumn(), workstationColumn()};
+}
+
 } // namespace bravik::logbook

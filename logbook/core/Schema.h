@@ -28,4 +28,11 @@ const TableDef *findTable(const QString &name);
 // table's order and is never shown.
 QString keyColumn();
 
+// Hidden fields every table gets beside its own: when a new row was first
+// stored (ISO 8601 UTC, "2026-12-08T04:29:18Z") and on which computer.  No
+// record window binds them; they are written once and never changed.
+QStringList hiddenFields();
+QString stampedAtColumn();     // "StampedAtUtc"
+QString workstationColumn();   // "Workstation"
+
 } // namespace bravik::logbook

@@ -1,6 +1,7 @@
 #include "FieldLogWindows.h"
 
 #include "LaunchWindows.h"
+#include "RecordKinds.h"
 
 #include "GpsLink.h"
 #include "RecordCursor.h"
@@ -17,6 +18,7 @@
 
 using bravik::settings;
 using bravik::logbook::RecordWindowFrame;
+using bravik::logbook::kindForWindow;
 
 namespace {
 const QString kDateTime = QStringLiteral("Date/Time");
@@ -26,19 +28,19 @@ const QString kSubmittedByLabel = QStringLiteral("Submitted By");
 
 RecordWindowFrame prediveFrame()
 {
-    return {QStringLiteral("Predive"), QStringLiteral("VehiclePredive"), 7920, 10785,
+    return {kindForWindow(QStringLiteral("frmPredive"))->table, kindForWindow(QStringLiteral("frmPredive"))->caption, 7920, 10785,
             QStringLiteral("Navigate PreDive Table"), QRect(480, 9600, 3180, 540), QRect(4680, 9600, 2055, 495)};
 }
 
 RecordWindowFrame weatherFrame()
 {
-    return {QStringLiteral("WeatherObservation"), QStringLiteral("Weather Observation Log"), 7140, 9735,
+    return {kindForWindow(QStringLiteral("frmWeatherObservation"))->table, kindForWindow(QStringLiteral("frmWeatherObservation"))->caption, 7140, 9735,
             QStringLiteral("Navigate Weather Table"), QRect(840, 8040, 3135, 540), QRect(4200, 8040, 2055, 495)};
 }
 
 RecordWindowFrame missionFrame()
 {
-    return {QStringLiteral("MissionData"), QStringLiteral("AUV Mission Log"), 7380, 11220,
+    return {kindForWindow(QStringLiteral("frmMission"))->table, kindForWindow(QStringLiteral("frmMission"))->caption, 7380, 11220,
             QStringLiteral("Navigate Mission Table"), QRect(480, 9600, 3060, 435), QRect(4920, 9600, 2055, 495)};
 }
 } // namespace

@@ -231,6 +231,16 @@ void RecordWindow::whenSettled(std::function<void(bool ok)> done)
     m_cursor->whenSettled(std::move(done));
 }
 
+bool RecordWindow::moveToKey(qint64 key)
+{
+    if (!m_cursor || m_cursor->openFailed())
+        return false;
+    return m_cursor->moveToKey(key, [this](bool ok) {
+        if (ok)
+            m_closeRefused = false;
+    });
+}
+
 void RecordWindow::returnToMain()
 {
     leavingForMain();

@@ -83,6 +83,7 @@ public:
 
     // Quitting: messages go to standard error instead of a box.
     static void setQuitting(bool quitting);
+    bool moveToKey(qint64 key);
 
 public Q_SLOTS:
     // "Return to Main": close the window (storing the row), then bring the

@@ -7,6 +7,7 @@
 #include "RecordFront.h"
 #include "RecordWindow.h"
 #include "WindowManager.h"
+#include "frmLogbookList.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -26,6 +27,7 @@ void registerWindows()
     w.registerWindow<frmPurchases>();
     w.registerWindow<frmMisc>();
     w.registerWindow<frmLaunches>();
+    w.registerWindow<frmLogbookList>();
 }
 
 } // namespace bravik::logbook

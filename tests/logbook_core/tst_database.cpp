@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <QMutex>
+#include <QRegularExpression>
 #include <QSemaphore>
 #include <QThread>
 
@@ -57,9 +58,9 @@ private Q_SLOTS:
         auto db = file.open();
         QVERIFY(db);
         const QStringList names = columns(file, table);
-        QCOMPARE(names.size(), fieldCount + 1);
+        QCOMPARE(names.size(), fieldCount + 1 + 2);
         QCOMPARE(names.first(), keyColumn());
-        QCOMPARE(names.mid(1), findTable(table)->fields);
+        QCOMPARE(names.mid(1), findTable(table)->fields + QStringList({"StampedAtUtc", "Workstation"}));
         for (const QString &s : samples)
             QVERIFY2(names.contains(s), qPrintable(s));
         QCOMPARE(tableCount(file), 9);   // the eight tables and the launch record
@@ -164,8 +165,8 @@ private Q_SLOTS:
         auto db = file.open();
         QVERIFY(db);
         QCOMPARE(columns(file, QStringLiteral("WeatherObservation")).mid(oldWeather.size() + 1),
-                 (QStringList{"Their Own", "SwellDirection", "SkyDescription"}));
-        QCOMPARE(columns(file, QStringLiteral("Predive")).size(), 30);
+                 (QStringList{"Their Own", "SwellDirection", "SkyDescription", "StampedAtUtc", "Workstation"}));
+        QCOMPARE(columns(file, QStringLiteral("Predive")).size(), 32);
         QCOMPARE(file.sql(QStringLiteral("SELECT \"Notes\" || \"Latitude\" || \"Their Own\" || coalesce(\"SwellDirection\", '-') FROM \"WeatherObservation\"")).toString(),
                  QStringLiteral("calm34.5kept-"));
         QCOMPARE(file.sql(QStringLiteral("SELECT \"Cruise\" || CAST(\"PayloadOperational\" AS TEXT) FROM \"Predive\"")).toString(),
@@ -177,6 +178,61 @@ private Q_SLOTS:
         cursor.setValue(QStringLiteral("SkyDescription"), QStringLiteral("Clear"));
         QVERIFY(cursor.save());
         QCOMPARE(file.sql(QStringLiteral("SELECT \"SkyDescription\" FROM \"WeatherObservation\"")).toString(), QStringLiteral("Clear"));
+    }
+
+    // A logbook written before the hidden stamp: every table gains
+    // StampedAtUtc and Workstation, its rows keep everything and have the
+    // two empty, and the next stored row gets them.
+    void upgradesLogbookFromBeforeTheHiddenStamp()
+    {
+        LogbookFile file;
+        QDir().mkpath(QFileInfo(file.path).absolutePath());
+        for (const TableDef &t : schema()) {
+            QStringList cols{QStringLiteral("\"%1\" %2").arg(keyColumn(), file.keyType())};
+            for (const QString &f : t.fields)
+                cols << QStringLiteral("\"%1\" %2").arg(f, t.isBoolean(f) ? "BOOLEAN" : "TEXT");
+            file.sql(QStringLiteral("CREATE TABLE \"%1\" (%2)").arg(t.name, cols.join(", ")));
+            file.sql(QStringLiteral("INSERT INTO \"%1\" (\"Date/Time\", \"SubmittedBy\") VALUES ('7/29/2003 8:23:40 PM', 'Ana')")
+                         .arg(t.name));
+        }
+        if (file.isPostgres()) {
+            file.sql(QStringLiteral("CREATE TABLE \"BravikSchema\" (\"Version\" INTEGER NOT NULL)"));
+            file.sql(QStringLiteral("INSERT INTO \"BravikSchema\" VALUES (1)"));
+        } else {
+            file.sql(QStringLiteral("PRAGMA user_version = 1"));
+        }
+
+        auto db = file.open();
+        QVERIFY(db);
+        for (const TableDef &t : schema()) {
+            QCOMPARE(columns(file, t.name).mid(1), t.fields + QStringList({"StampedAtUtc", "Workstation"}));
+            QCOMPARE(file.sql(QStringLiteral("SELECT \"SubmittedBy\" || '|' || coalesce(\"StampedAtUtc\", 'none') || '|' || "
+                                             "coalesce(\"Workstation\", 'none') FROM \"%1\"").arg(t.name)).toString(),
+                     QStringLiteral("Ana|none|none"));
+        }
+        if (file.isPostgres())
+            QCOMPARE(file.sql(QStringLiteral("SELECT MAX(\"Version\") FROM \"BravikSchema\"")).toInt(), Database::schemaVersion());
+        else
+            QCOMPARE(file.sql(QStringLiteral("PRAGMA user_version")).toInt(), Database::schemaVersion());
+
+        // The old row keeps its empty stamp when edited; a new row gets one.
+        RecordCursor cursor(*db, QStringLiteral("TaskList"));
+        QVERIFY(cursor.open());
+        cursor.setValue(QStringLiteral("Note"), QStringLiteral("edited"));
+        QVERIFY(cursor.moveNext());
+        QVERIFY(cursor.isNewRow());
+        cursor.setValue(QStringLiteral("Note"), QStringLiteral("new"));
+        QVERIFY(cursor.save());
+        QCOMPARE(file.sql(QStringLiteral("SELECT coalesce(\"StampedAtUtc\", 'none') FROM \"TaskList\" WHERE \"Note\" = 'edited'")).toString(),
+                 QStringLiteral("none"));
+        const QString stamped = file.sql(QStringLiteral("SELECT \"StampedAtUtc\" FROM \"TaskList\" WHERE \"Note\" = 'new'")).toString();
+        QVERIFY2(QRegularExpression(QStringLiteral("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\dZ$")).match(stamped).hasMatch(),
+                 qPrintable(stamped));
+
+        // Opening again changes nothing more.
+        db.reset();
+        QVERIFY(file.open());
+        QCOMPARE(columns(file, QStringLiteral("TaskList")).size(), 1 + 6 + 2);
     }
 
     void rebuildsKeylessTableAroundKey()
@@ -277,7 +333,7 @@ private Q_SLOTS:
             p->wait();
         QVERIFY2(errors.isEmpty(), qPrintable(errors.join('\n')));
         QCOMPARE(tableCount(file), 9);   // the eight tables and the launch record
-        QCOMPARE(columns(file, QStringLiteral("Predive")).size(), 30);
+        QCOMPARE(columns(file, QStringLiteral("Predive")).size(), 32);
         if (file.isPostgres())
             QCOMPARE(file.sql(QStringLiteral("SELECT COUNT(*) FROM \"BravikSchema\"")).toInt(), 1);
         else

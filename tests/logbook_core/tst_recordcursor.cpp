@@ -6,7 +6,9 @@
 #include <QSemaphore>
 #include <QSet>
 #include <QSignalSpy>
+#include <QSysInfo>
 #include <QThread>
+#include <QTimeZone>
 
 using namespace bravik::logbook;
 using bravik::logbook::test::LogbookFile;
@@ -170,6 +172,59 @@ private Q_SLOTS:
         QCOMPARE(file.count(QStringLiteral("VehicleMaintenance")), 2);
         QCOMPARE(file.sql(QStringLiteral("SELECT \"SubmittedBy\" FROM \"VehicleMaintenance\" WHERE \"Date/Time\" = ?"),
                           {QStringLiteral("7/29/2003 8:23:40 PM")}).toString(), QStringLiteral("Ana"));
+    }
+
+    // The hidden stamp: a row begun by "next" past the last row gets the
+    // time and computer of its first store; the submission's stamp is kept
+    // as given; neither changes when the row is edited later.
+    void hiddenStampWrittenOnceOnFirstStore()
+    {
+        LogbookFile file;
+        auto db = file.open();
+        fill(file, QStringLiteral("Miscellaneous"), QStringLiteral("Note"), 1);
+        RecordCursor cursor(*db, QStringLiteral("Miscellaneous"));
+        QVERIFY(cursor.open());
+        QVERIFY(cursor.moveNext());   // past the last row: a new row
+        QVERIFY(cursor.isNewRow());
+        const QDateTime before = QDateTime::currentDateTimeUtc().addSecs(-1);
+        cursor.setValue(QStringLiteral("Note"), QStringLiteral("after next"));
+        QVERIFY(cursor.save());
+        const QDateTime after = QDateTime::currentDateTimeUtc().addSecs(1);
+        const auto stampOf = [&](const QString &note) {
+            return file.sql(QStringLiteral("SELECT \"StampedAtUtc\" || '|' || \"Workstation\" FROM \"Miscellaneous\" WHERE \"Note\" = ?"),
+                            {note}).toString();
+        };
+        const QString first = stampOf(QStringLiteral("after next"));
+        const QStringList parts = first.split(QLatin1Char('|'));
+        QCOMPARE(parts.size(), 2);
+        QVERIFY2(parts.at(0).endsWith(QLatin1Char('Z')) && parts.at(0).size() == 20, qPrintable(first));
+        const QDateTime stamped = QDateTime::fromString(parts.at(0), Qt::ISODate);
+        QVERIFY2(stamped >= before && stamped <= after, qPrintable(first));
+        QCOMPARE(parts.at(1), QSysInfo::machineHostName());
+        QVERIFY(!parts.at(1).isEmpty());
+
+        // Edited later: the stamp stays.
+        cursor.setValue(QStringLiteral("Note"), QStringLiteral("after next, edited"));
+        QVERIFY(cursor.movePrevious());
+        QCOMPARE(stampOf(QStringLiteral("after next, edited")), first);
+        // The original row has none and gets none from an edit.
+        cursor.setValue(QStringLiteral("Note"), QStringLiteral("old, edited"));
+        cursor.stampNewRow(QDateTime::currentDateTimeUtc(), QStringLiteral("ignored"));   // not a new row
+        QVERIFY(cursor.save());
+        QVERIFY(file.sql(QStringLiteral("SELECT \"StampedAtUtc\" FROM \"Miscellaneous\" WHERE \"Note\" = 'old, edited'")).isNull());
+
+        // A stamp given for the new row (as the submission does) is written as given.
+        QVERIFY(cursor.moveLast());
+        QVERIFY(cursor.beginNew());
+        cursor.stampNewRow(QDateTime(QDate(2026, 12, 8), QTime(4, 29, 18), Qt::UTC), QStringLiteral("deck-pc"));
+        cursor.setValue(QStringLiteral("Note"), QStringLiteral("submitted"));
+        QVERIFY(cursor.save());
+        QCOMPARE(stampOf(QStringLiteral("submitted")), QStringLiteral("2026-12-08T04:29:18Z|deck-pc"));
+        // An untouched new row with a stamp is still dropped.
+        QVERIFY(cursor.beginNew());
+        cursor.stampNewRow(QDateTime::currentDateTimeUtc(), QStringLiteral("deck-pc"));
+        QVERIFY(cursor.moveFirst());
+        QCOMPARE(file.count(QStringLiteral("Miscellaneous")), 3);
     }
 
     void lastReachesRow300()

@@ -10,7 +10,9 @@
 #include "TestDoubles.h"
 #include "WindowManager.h"
 
+#include <QDateTime>
 #include <QFile>
+#include <QSysInfo>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTest>
@@ -77,7 +79,9 @@ private Q_SLOTS:
         QFETCH(QString, window);
         QFETCH(QString, table);
 
+        const QDateTime before = QDateTime::currentDateTimeUtc().addSecs(-1);
         submitLogEntry(category, "07/03/2024 14:05:09", "Ada");
+        const QDateTime after = QDateTime::currentDateTimeUtc().addSecs(1);
         QCOMPARE(windows().loadedWindows(), QStringList{window});
         QVERIFY(windows().existing(window)->isVisible());
         QCOMPARE(text(window, "txtTime"), QStringLiteral("07/03/2024 14:05:09"));
@@ -91,6 +95,13 @@ private Q_SLOTS:
         QCOMPARE(m_probe->field(table, "Date/Time").toString(), QStringLiteral("07/03/2024 14:05:09"));
         QCOMPARE(m_probe->field(table, "SubmittedBy").toString(), QStringLiteral("Ada"));
         QVERIFY(m_seams->messages->texts.isEmpty());
+        // The hidden stamp: the moment of the submission in UTC, whatever
+        // the clock box said, and this computer.
+        const QString stamped = m_probe->field(table, "StampedAtUtc").toString();
+        QVERIFY2(stamped.endsWith(QLatin1Char('Z')), qPrintable(stamped));
+        const QDateTime at = QDateTime::fromString(stamped, Qt::ISODate);
+        QVERIFY2(at >= before && at <= after, qPrintable(stamped));
+        QCOMPARE(m_probe->field(table, "Workstation").toString(), QSysInfo::machineHostName());
     }
 
     void otherTexts_data()

@@ -1,0 +1,111 @@
+#include "Csv.h"
+
+#include <QStringDecoder>
+
+namespace bravik::logbook::csv {
+
+QByteArray field(const QString &text)
+{
+    const QByteArray utf8 = text.toUtf8();
+    bool quote = utf8.isEmpty() ? false
+                                : (utf8.front() == ' ' || utf8.back() == ' ' || utf8.front() == '\t'
+                                   || utf8.back() == '\t');
+    for (char c : utf8) {
+        if (c == ',' || c == '"' || c == '\r' || c == '\n') {
+            quote = true;
+            break;
+        }
+    }
+    if (!quote)
+        return utf8;
+    QByteArray out;
+    out.reserve(utf8.size() + 2);
+    out += '"';
+    for (char c : utf8) {
+        if (c == '"')
+            out += '"';
+        out += c;
+    }
+    out += '"';
+    return out;
+}
+
+QByteArray record(const QStringList &fields)
+{
+    QByteArray out;
+    for (qsizetype i = 0; i < fields.size(); ++i) {
+        if (i)
+            out += ',';
+        out += field(fields.at(i));
+    }
+    out += "\r\n";
+    return out;
+}
+
+bool parse(QByteArrayView text, QList<QStringList> *records, QString *error)
+{
+    records->clear();
+    QStringDecoder decode(QStringDecoder::Utf8);
+    const QString all = decode(text);
+    if (decode.hasError()) {
+        *error = QStringLiteral("The text is not valid UTF-8.");
+        return false;
+    }
+    QStringList current;
+    QString value;
+    bool inQuotes = false, wasQuoted = false, anyInRecord = false;
+    const qsizetype n = all.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = all.at(i);
+        if (inQuotes) {
+            if (c == QLatin1Char('"')) {
+                if (i + 1 < n && all.at(i + 1) == QLatin1Char('"')) {
+                    value += c;
+                    ++i;
+                } else {
+                    inQuotes = false;
+                }
+            } else {
+                value += c;
+            }
+            continue;
+        }
+        if (c == QLatin1Char('"')) {
+            if (!value.isEmpty() || wasQuoted) {
+                *error = QStringLiteral("A quote inside an unquoted field at character %1.").arg(i + 1);
+                return false;
+            }
+            inQuotes = wasQuoted = anyInRecord = true;
+        } else if (c == QLatin1Char(',')) {
+            current << value;
+            value.clear();
+            wasQuoted = false;
+            anyInRecord = true;
+        } else if (c == QLatin1Char('\r') && i + 1 < n && all.at(i + 1) == QLatin1Char('\n')) {
+            current << value;
+            records->append(current);
+            current.clear();
+            value.clear();
+            wasQuoted = anyInRecord = false;
+            ++i;
+        } else {
+            if (wasQuoted) {
+                *error = QStringLiteral("Text after a closing quote at character %1.").arg(i + 1);
+                return false;
+            }
+            value += c;
+            anyInRecord = true;
+        }
+    }
+    if (inQuotes) {
+        *error = QStringLiteral("A quoted field is not closed.");
+        return false;
+    }
+    if (anyInRecord || !value.isEmpty()) {
+        current << value;
+        records->append(current);
+    }
+    return true;
+}
+
+} // namespace bravik::logbook::csv

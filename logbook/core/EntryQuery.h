@@ -1,0 +1,80 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <atomic>
+#include <functional>
+#include <memory>
+
+namespace bravik::logbook {
+
+class Database;
+
+// What the list and the export show of one table.
+struct EntryFilter
+{
+    QString contains;    // in any text field, any case, taken literally
+    QString submitter;   // SubmittedBy equal to it, any case
+    QString since;       // StampedAtUtc bounds as stored ("2026-12-08T04:29:18Z");
+    QString until;       // empty: open.  A set bound leaves out rows without a stamp.
+
+    bool isEmpty() const { return contains.isEmpty() && submitter.isEmpty() && since.isEmpty() && until.isEmpty(); }
+    // "contains "abc", submitted by Ana, from … to …" or "all entries".
+    QString describe() const;
+
+    // Reads a date or a UTC time typed by a person ("2026-12-08",
+    // "2026-12-08T04:29", "2026-12-08T04:29:18Z", "2026-12-08 04:29") as
+    // a bound; a bare date is the start of that day (or, with endOfRange,
+    // its last second).  False for anything else.
+    static bool parseBound(const QString &text, bool endOfRange, QString *bound);
+};
+
+// One row: its hidden key and its values in EntryQuery::columns() order;
+// texts as stored (a missing one empty), check boxes "true" or "false".
+struct Entry
+{
+    qint64 key = -1;
+    QStringList values;
+};
+
+// Reads the rows of one table that pass a filter, newest first, a page at a
+// time by key (never the whole table at once).  A filtered search goes
+// through the table in bounded key ranges, so it hands over what it found
+// as it goes and can be stopped between ranges.
+class EntryQuery
+{
+public:
+    // `database` must outlive the query and be used on this thread only.
+    EntryQuery(Database &database, const QString &table, const EntryFilter &filter);
+    ~EntryQuery();
+
+    bool isValid() const;   // a known table
+    // Date/Time and SubmittedBy, the table's other fields in its order, then
+    // StampedAtUtc and Workstation.
+    QStringList columns() const;
+    // Which of columns() hold true/false.
+    QList<bool> booleanColumns() const;
+
+    using RowsFound = std::function<void(const QList<Entry> &)>;
+
+    // Reads up to `limit` rows older than `before` (-1: from the newest)
+    // and hands them to `found`, in one or more batches, as they come.
+    // Stops early when `stop` becomes true.  *exhausted tells whether no
+    // older matching row remains.  False on an engine failure (error()).
+    bool fetch(qint64 before, int limit, const RowsFound &found, const std::atomic_bool *stop, bool *exhausted);
+
+    // How far the last fetch got: the share of the table's key range
+    // searched, 0 to 1.
+    double progress() const;
+    // The number of rows in the table (for the export's progress).
+    qint64 tableRows();
+
+    QString error() const;
+
+private:
+    struct Private;
+    std::unique_ptr<Private> d;
+};
+
+} // namespace bravik::logbook

@@ -1,0 +1,183 @@
+// The list window: its model's keyset pages (under Qt's model tester), the
+// filter typed as a person types it, opening an entry in its record window,
+// and a cancelled export.
+#include "EntryListModel.h"
+#include "LogbookProbe.h"
+#include "RecordCursor.h"
+#include "RecordWindow.h"
+#include "RecordWindows.h"
+#include "TestDoubles.h"
+#include "WindowManager.h"
+#include "frmLogbookList.h"
+
+#include <QAbstractItemModelTester>
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QTableView>
+#include <QTest>
+
+using namespace bravik;
+using namespace bravik::logbook;
+using bravik::test::LogbookProbe;
+
+class LogbookListTest : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<test::TempSettings> m_settings;
+    std::unique_ptr<test::Seams> m_seams;
+    std::unique_ptr<LogbookProbe> m_probe;
+
+    void addNotes(int n, const QString &prefix = QStringLiteral("note "))
+    {
+        m_probe->sql(QStringLiteral("BEGIN"));
+        for (int i = 1; i <= n; ++i)
+            m_probe->sql(QStringLiteral("INSERT INTO \"Miscellaneous\" (\"Note\", \"SubmittedBy\") VALUES (?, 'Ana')"),
+                         {prefix + QString::number(i)});
+        m_probe->sql(QStringLiteral("COMMIT"));
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_settings = std::make_unique<test::TempSettings>();
+        m_seams = std::make_unique<test::Seams>();
+        // Makes the logbook's tables.
+        QVERIFY(Database::open({settings().databaseDriver, settings().database}, nullptr));
+        m_probe = std::make_unique<LogbookProbe>();
+        windows().reset();
+        logbook::registerWindows();
+        test::registerStub("frmLogMain");
+    }
+
+    void cleanup()
+    {
+        windows().reset();
+        test::flushDeletes();
+        m_probe.reset();
+        m_seams.reset();
+        m_settings.reset();
+    }
+
+    // Pages arrive as the view asks; rows added meanwhile by someone else
+    // do not disturb them: every row once, newest first.
+    void modelPagesUnderTester()
+    {
+        addNotes(25);
+        EntryListModel model;
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        model.setPageSize(10);
+        model.setQuery({settings().databaseDriver, settings().database}, QStringLiteral("Miscellaneous"), {});
+        QTRY_COMPARE_WITH_TIMEOUT(model.rowCount(), 10, 10000);
+        QTRY_VERIFY(!model.isBusy());
+        QVERIFY(model.canFetchMore());
+        addNotes(3, QStringLiteral("later "));
+        model.fetchMore();
+        QTRY_COMPARE_WITH_TIMEOUT(model.rowCount(), 20, 10000);
+        QTRY_VERIFY(!model.isBusy());
+        model.fetchMore();
+        QTRY_VERIFY_WITH_TIMEOUT(model.isExhausted() && !model.isBusy(), 10000);
+        QCOMPARE(model.rowCount(), 25);
+        QVERIFY(!model.canFetchMore());
+        const int note = model.headerData(0, Qt::Horizontal).toString() == QLatin1String("Date/Time") ? 2 : -1;
+        QCOMPARE(model.headerData(1, Qt::Horizontal).toString(), QStringLiteral("Submitted By"));
+        for (int r = 0; r < 25; ++r)
+            QCOMPARE(model.data(model.index(r, note)).toString(), QStringLiteral("note %1").arg(25 - r));
+    }
+
+    void longTextShortenedWithTooltip()
+    {
+        const QString longText = QString(100, QLatin1Char('x')) + QStringLiteral("\nsecond line");
+        m_probe->sql(QStringLiteral("INSERT INTO \"Miscellaneous\" (\"Note\") VALUES (?)"), {longText});
+        EntryListModel model;
+        model.setQuery({settings().databaseDriver, settings().database}, QStringLiteral("Miscellaneous"), {});
+        QTRY_COMPARE(model.rowCount(), 1);
+        const QString shown = model.data(model.index(0, 2)).toString();
+        QVERIFY(shown.size() <= 60);
+        QVERIFY(shown.endsWith(QChar(0x2026)));
+        QCOMPARE(model.data(model.index(0, 2), Qt::ToolTipRole).toString(), longText);
+    }
+
+    // Typed into the window: the filter narrows the list; a bad date says so.
+    void filterTypedInTheWindow()
+    {
+        addNotes(5);
+        m_probe->sql(QStringLiteral("INSERT INTO \"Miscellaneous\" (\"Note\", \"SubmittedBy\") VALUES ('Battery 100% charged', 'Ben')"));
+        auto *w = windows().show<frmLogbookList>();
+        QVERIFY(w);
+        w->cmbKind->setCurrentIndex(w->cmbKind->findText(QStringLiteral("Miscellaneous")));
+        QTRY_COMPARE(w->model()->rowCount(), 6);
+        QTest::keyClicks(w->txtContains, QStringLiteral("0% CH"));
+        QTest::keyClick(w->txtContains, Qt::Key_Return);
+        QTRY_COMPARE(w->model()->rowCount(), 1);
+        QTRY_VERIFY(!w->model()->isBusy());
+        QCOMPARE(w->model()->data(w->model()->index(0, 1)).toString(), QStringLiteral("Ben"));
+        QCOMPARE(w->lblStatus->text(), QStringLiteral("1 entry"));
+
+        QTest::keyClicks(w->txtSince, QStringLiteral("yesterday"));
+        QTest::keyClick(w->txtSince, Qt::Key_Return);
+        QCOMPARE(m_seams->messages->texts.size(), 1);
+        QVERIFY(m_seams->messages->texts.first().contains(QLatin1String("is not a date")));
+    }
+
+    // Open: the record window moves to that row; what was typed in the
+    // window's own row is stored first.
+    void openLandsOnTheRow()
+    {
+        addNotes(30);
+        auto *record = qobject_cast<RecordWindow *>(windows().show(QStringLiteral("frmMisc")));
+        QVERIFY(record && record->isOpen());
+        QVERIFY(record->moveLast());
+        auto *note = record->findChild<QPlainTextEdit *>(QStringLiteral("txtNote"));
+        note->setFocus();
+        QTest::keyClick(note, Qt::Key_End, Qt::ControlModifier);
+        QTest::keyClicks(note, QStringLiteral(" edited"));
+
+        auto *w = windows().show<frmLogbookList>();
+        w->cmbKind->setCurrentIndex(w->cmbKind->findText(QStringLiteral("Miscellaneous")));
+        QTRY_COMPARE(w->model()->rowCount(), 30);
+        w->grdEntries->setFocus();
+        w->grdEntries->setCurrentIndex(w->model()->index(17, 0));   // "note 13"
+        QTest::keyClick(w->grdEntries, Qt::Key_Return);
+        QCOMPARE(note->toPlainText(), QStringLiteral("note 13"));
+        QCOMPARE(record->cursor()->currentKey(), w->model()->keyAt(17));
+        QCOMPARE(m_probe->sql(QStringLiteral("SELECT \"Note\" FROM \"Miscellaneous\" ORDER BY \"BravikKey\" DESC LIMIT 1")).toString(),
+                 QStringLiteral("note 30 edited"));
+        QVERIFY(m_seams->messages->texts.isEmpty());
+    }
+
+    void cancelledExportLeavesNoFile()
+    {
+        addNotes(50000);   // enough that the export is still running when Cancel is pressed
+        auto *w = windows().show<frmLogbookList>();
+        w->cmbKind->setCurrentIndex(w->cmbKind->findText(QStringLiteral("Miscellaneous")));
+        const QString path = m_settings->path(QStringLiteral("out.csv"));
+        m_seams->dialogs->answers.enqueue(path);
+        QTest::mouseClick(w->cmdExportCsv, Qt::LeftButton);
+        QProgressDialog *progress = w->exportProgress();
+        QVERIFY(progress);
+        auto *cancel = progress->findChild<QPushButton *>();
+        QVERIFY(cancel);
+        QTest::mouseClick(cancel, Qt::LeftButton);   // as the user does
+        QTRY_VERIFY_WITH_TIMEOUT(!w->exportProgress(), 20000);
+        QVERIFY(!QFile::exists(path));
+
+        // And whole when not cancelled.
+        m_seams->dialogs->answers.enqueue(path);
+        QTest::mouseClick(w->cmdExportCsv, Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!w->exportProgress(), 30000);
+        QVERIFY(QFile::exists(path));
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll().count("\r\n"), 50001);
+        QVERIFY(w->lblStatus->text().startsWith(QLatin1String("Exported to")));
+    }
+};
+
+QTEST_MAIN(LogbookListTest)
+#include "tst_logbooklist.moc"
