@@ -47,7 +47,8 @@ void TstGpsFeed::sentencesArriveAndServerStops()
 
     QTRY_VERIFY_WITH_TIMEOUT(feed.buffer().fix().has_value(), 10000);
     QCOMPARE(feed.state(), LinkState::Connected);
-    QVERIFY2(feed.status().startsWith(QStringLiteral("GPS: connected, fix ")), qPrintable(feed.status()));
+    QVERIFY2(feed.status().startsWith(QStringLiteral("GPS: connected to 127.0.0.1:%1, fix ").arg(port)),
+             qPrintable(feed.status()));
     QVERIFY(!statuses.isEmpty());
     QCOMPARE(statuses.last().at(0).toString(), feed.status());
 
