@@ -143,17 +143,21 @@ GpsdSource::GpsdSource(const QString &host, quint16 port, QObject *parent)
 
 void GpsdSource::onConnected()
 {
-    m_atLineStart = true;
-    m_passing = false;
+    m_filter.reset();
     m_socket->write(watchRequest());
     emit opened();
 }
 
 void GpsdSource::onData(const QByteArray &data)
 {
-    // A line that begins with "$" is a sentence and goes on whole, its line
-    // end included; any other line (gpsd's JSON) is dropped, its line end
-    // too.  The decision is taken at a line's first character, so a line cut
+    const QByteArray sentences = m_filter.take(data);
+    if (!sentences.isEmpty())
+        emit received(sentences);
+}
+
+QByteArray SentenceLineFilter::take(QByteArrayView data)
+{
+    // The decision is taken at a line's first character, so a line cut
     // across receives is handled like a whole one.
     QByteArray out;
     out.reserve(data.size());
@@ -171,8 +175,7 @@ void GpsdSource::onData(const QByteArray &data)
         if (m_passing)
             out += c;
     }
-    if (!out.isEmpty())
-        emit received(out);
+    return out;
 }
 
 // --- serial ------------------------------------------------------------------

@@ -84,6 +84,20 @@ private:
     bool m_open = false;
 };
 
+// Passes on the lines that begin with "$" (NMEA sentences), line ends
+// included, and drops every other line (gpsd's JSON reports), however the
+// text is cut into pieces.
+class SentenceLineFilter
+{
+public:
+    QByteArray take(QByteArrayView data);
+    void reset() { *this = SentenceLineFilter(); }
+
+private:
+    bool m_atLineStart = true;
+    bool m_passing = false;
+};
+
 // gpsd: asks for the receiver's NMEA sentences and passes on only those;
 // gpsd's own JSON reports (version, devices, watch) are dropped line by line,
 // however they are cut across receives.
@@ -99,8 +113,7 @@ protected:
     void onData(const QByteArray &data) override;
 
 private:
-    bool m_atLineStart = true;
-    bool m_passing = false;
+    SentenceLineFilter m_filter;
 };
 
 // A serial receiver (USB or RS-232), 8 data bits, no parity, one stop bit.

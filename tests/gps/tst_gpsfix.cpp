@@ -1,5 +1,6 @@
 // The sentence buffer and the position fix, without any window or socket.
 #include "GpsFeed.h"
+#include "GpsSource.h"
 #include "GpsTestSupport.h"
 #include "Nmea.h"
 #include "SentenceBuffer.h"
@@ -48,6 +49,7 @@ private slots:
     void ageOfTheSentenceTheFixTakes();
     void statusLine_data();
     void statusLine();
+    void gpsdReportsNeverReachTheBuffer();
 };
 
 void TstGpsFix::parseSentence_data()
@@ -411,6 +413,35 @@ void TstGpsFix::statusLine()
     st.silent = silent;
     st.problem = problem;
     QCOMPARE(statusText(st), expected);
+}
+
+void TstGpsFix::gpsdReportsNeverReachTheBuffer()
+{
+    // What gpsd sends after ?WATCH with nmea: its JSON reports, then the
+    // receiver's sentences, the reports again in between.
+    const QByteArray version = R"({"class":"VERSION","release":"3.22","rev":"3.22","proto_major":3,"proto_minor":14})"
+                               "\r\n";
+    const QByteArray devices = R"({"class":"DEVICES","devices":[{"class":"DEVICE","path":"/dev/pts/1",)"
+                               R"("driver":"NMEA0183","bps":4800}]})" "\r\n";
+    const QByteArray watch = R"({"class":"WATCH","enable":true,"json":false,"nmea":true})" "\r\n";
+    const QByteArray gn = makeGll(36.8020567, -121.7927967, QTime(1, 2, 3), "GN");
+    const QByteArray stream = version + devices + watch + otherText + gn + devices + second;
+    const QByteArray expected = otherText + gn + second;
+    // Cut into two pieces at every place, and a byte at a time.
+    for (qsizetype cut = 0; cut <= stream.size(); ++cut) {
+        SentenceLineFilter f;
+        QByteArray out = f.take(stream.left(cut));
+        out += f.take(stream.mid(cut));
+        QCOMPARE(out, expected);
+    }
+    SentenceLineFilter f;
+    QByteArray out;
+    for (char c : stream)
+        out += f.take(QByteArrayView(&c, 1));
+    QCOMPARE(out, expected);
+    SentenceBuffer b;
+    b.append(out);
+    QCOMPARE(show(b.fix()), show(examplePos));
 }
 
 QTEST_GUILESS_MAIN(TstGpsFix)
