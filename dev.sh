@@ -7,6 +7,9 @@ cd "$(dirname "$0")"
 PACKAGES=(build-essential cmake ninja-build qt6-base-dev qt6-base-dev-tools
           libqt6sql6-sqlite libqt6sql6-psql libgl-dev sqlite3
           postgresql postgresql-common libpq-dev pkg-config xvfb xauth)
+# GPS sources: serial receivers (Qt Serial Port); gpsd and gpsfake, socat for
+# the tests of the gpsd and serial sources.
+PACKAGES+=(qt6-serialport-dev gpsd gpsd-clients socat)
 
 install_missing() {
   local missing=()
