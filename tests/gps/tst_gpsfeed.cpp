@@ -193,6 +193,8 @@ void TstGpsFeed::simulatorRejectsBadOptions_data()
     QTest::newRow("port not a number") << QStringList{"--port", "abc"} << "--port needs";
     QTest::newRow("rate zero") << QStringList{"--rate", "0"} << "--rate needs";
     QTest::newRow("latitude out of range") << QStringList{"--lat", "91"} << "--lat needs";
+    QTest::newRow("talker of three letters") << QStringList{"--talker", "GNX"} << "--talker needs";
+    QTest::newRow("talker in lower case") << QStringList{"--talker", "gn"} << "--talker needs";
     QTest::newRow("host not an address") << QStringList{"--host", "bad host", "--port", "0"} << "cannot listen";
 }
 
