@@ -9,6 +9,9 @@ PACKAGES=(build-essential cmake ninja-build qt6-base-dev qt6-base-dev-tools
           postgresql postgresql-common libpq-dev pkg-config xvfb xauth
           librsvg2-bin desktop-file-utils appstream groff-base man-db file dpkg-dev lintian
           libsqlite3-dev poppler-utils)
+# GPS sources: serial receivers (Qt Serial Port); gpsd and gpsfake, socat for
+# the tests of the gpsd and serial sources.
+PACKAGES+=(qt6-serialport-dev gpsd gpsd-clients socat)
 # Only ./dev.sh fuzz needs these: clang and its libFuzzer runtime.
 FUZZ_PACKAGES=(clang-14 libclang-rt-14-dev)
 

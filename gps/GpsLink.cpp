@@ -34,6 +34,28 @@ void fill(QWidget *window, const char *name, const QString &text)
     qWarning("GPS fix: the window has no control %s", name);
 }
 
+gps::SourceSpec sourceFromSettings()
+{
+    const Settings &s = settings();
+    switch (s.gpsSource) {
+    case Settings::GpsSource::Gpsd:
+        return gps::SourceSpec::gpsd(s.gpsHost, s.gpsPort);
+    case Settings::GpsSource::Serial:
+        return gps::SourceSpec::serial(s.gpsDevice, s.gpsBaud);
+    case Settings::GpsSource::Tcp:
+        break;
+    }
+    return gps::SourceSpec::tcp(s.gpsHost, s.gpsPort);
+}
+
+gps::Talkers talkersFromSettings()
+{
+    // The settings hold only known names; an empty or unusable list means
+    // all of them.
+    const auto t = gps::Talkers::fromNames(settings().gpsTalkers);
+    return t && !t->isEmpty() ? *t : gps::Talkers::all();
+}
+
 } // namespace
 
 QString GpsLink::noFixMessage()
@@ -45,7 +67,7 @@ GpsLink::GpsLink(QWidget *window, AfterFix after)
     : QObject(window)
     , m_window(window)
     , m_after(after)
-    , m_feed(new gps::GpsFeed(this))
+    , m_feed(new gps::GpsFeed(this, talkersFromSettings()))
     , m_label(new QLabel(window))
 {
     m_label->setObjectName(QStringLiteral("lblGpsStatus"));
@@ -54,7 +76,7 @@ GpsLink::GpsLink(QWidget *window, AfterFix after)
     m_label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     m_label->setText(m_feed->status());
     connect(m_feed, &gps::GpsFeed::statusChanged, m_label, &QLabel::setText);
-    m_feed->open(settings().gpsHost, settings().gpsPort);
+    m_feed->open(sourceFromSettings());
 }
 
 void GpsLink::placeStatus(int left, int top, int width, int height)

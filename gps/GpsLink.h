@@ -11,10 +11,11 @@ class QWidget;
 namespace bravik {
 
 // The GPS feed of one record window (weather observation, mission log).
-// Created in the window's load step: it connects to the configured GPS
-// sentence server at once, places the status label `lblGpsStatus` on the
-// window, and fills the window's six position controls on request.  It
-// lives and ends with the window.
+// Created in the window's load step: it opens the configured GPS source
+// at once (the sentence server, gpsd or a serial receiver, taking GLL
+// sentences from the configured talkers), places the status label
+// `lblGpsStatus` on the window, and fills the window's six position
+// controls on request.  It lives and ends with the window.
 class GpsLink : public QObject
 {
     Q_OBJECT
@@ -32,7 +33,7 @@ public:
     // nothing.  Returns whether the fields were filled.
     bool getFix();
 
-    // "Return to Main": ends the connection.
+    // Ends the connection when the window goes.
     void close();
 
     // Places the status label; `left`, `top`, `width`, `height` in twips.

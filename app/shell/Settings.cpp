@@ -5,6 +5,7 @@
 #include <QSettings>
 #include <QStandardPaths>
 #include <QtNumeric>
+#include <QUrl>
 
 namespace bravik {
 
@@ -31,7 +32,84 @@ QStringList splitList(const QVariant &v)
     return out;
 }
 
+// "tcp://HOST:PORT", "gpsd://HOST[:PORT]", "serial:DEVICE[?baud=N]" into
+// `s`; false with the reason in `why` when the text is none of them.
+bool parseGpsSource(const QString &text, Settings &s, QString *why)
+{
+    const int tcpPort = 3004, gpsdPort = 2947;
+    if (text.startsWith(QLatin1String("tcp://")) || text.startsWith(QLatin1String("gpsd://"))) {
+        const bool gpsd = text.startsWith(QLatin1String("gpsd://"));
+        const QUrl url(text, QUrl::StrictMode);
+        if (!url.isValid() || url.host().isEmpty() || !(url.path().isEmpty() || url.path() == QLatin1String("/"))
+            || url.hasQuery() || !url.userInfo().isEmpty()) {
+            *why = QStringLiteral("it names no host");
+            return false;
+        }
+        const int port = url.port(gpsd ? gpsdPort : tcpPort);
+        if (port <= 0 || port > 65535) {
+            *why = QStringLiteral("its port is not a port number");
+            return false;
+        }
+        s.gpsSource = gpsd ? Settings::GpsSource::Gpsd : Settings::GpsSource::Tcp;
+        s.gpsHost = url.host();
+        s.gpsPort = quint16(port);
+        return true;
+    }
+    if (text.startsWith(QLatin1String("serial:"))) {
+        // Not read as a URL: device names are taken as they stand
+        // ("/dev/ttyUSB0", "COM3").
+        const QString rest = text.mid(7);
+        const qsizetype q = rest.indexOf(u'?');
+        const QString device = rest.left(q).trimmed();
+        if (device.isEmpty()) {
+            *why = QStringLiteral("it names no device");
+            return false;
+        }
+        int baud = 4800;
+        if (q >= 0) {
+            for (const QString &item : rest.mid(q + 1).split(u'&', Qt::SkipEmptyParts)) {
+                const QString key = item.section(u'=', 0, 0).trimmed();
+                const QString value = item.section(u'=', 1).trimmed();
+                bool ok = false;
+                const int n = value.toInt(&ok);
+                if (key != QLatin1String("baud")) {
+                    *why = QStringLiteral("it has the unknown option \"%1\"").arg(key);
+                    return false;
+                }
+                if (!ok || !Settings::gpsBaudRates().contains(n)) {
+                    QStringList rates;
+                    for (int r : Settings::gpsBaudRates())
+                        rates << QString::number(r);
+                    *why = QStringLiteral("its baud rate \"%1\" is not one of %2").arg(value, rates.join(QLatin1String(", ")));
+                    return false;
+                }
+                baud = n;
+            }
+        }
+        s.gpsSource = Settings::GpsSource::Serial;
+        s.gpsDevice = device;
+        s.gpsBaud = baud;
+        return true;
+    }
+    *why = QStringLiteral("it is not tcp://HOST:PORT, gpsd://HOST:PORT or serial:DEVICE?baud=N");
+    return false;
+}
+
 } // namespace
+
+const QStringList &Settings::gpsTalkerNames()
+{
+    static const QStringList names{QStringLiteral("GP"), QStringLiteral("GN"), QStringLiteral("GL"),
+                                   QStringLiteral("GA"), QStringLiteral("GB"), QStringLiteral("GQ"),
+                                   QStringLiteral("GI")};
+    return names;
+}
+
+const QList<int> &Settings::gpsBaudRates()
+{
+    static const QList<int> rates{4800, 9600, 38400, 115200};
+    return rates;
+}
 
 QStringList Settings::assignees() const
 {
@@ -58,6 +136,7 @@ Settings Settings::defaults()
 #endif
     s.gpsHost = QStringLiteral("127.0.0.1");
     s.gpsPort = 3004;
+    s.gpsTalkers = gpsTalkerNames();
     s.crewRoster = {QStringLiteral("Ada"), QStringLiteral("Ben"), QStringLiteral("Cai"),
                     QStringLiteral("Dee"), QStringLiteral("Eli"), QStringLiteral("Fay")};
     s.launchCoordinators = s.crewRoster.mid(0, 4);
@@ -158,6 +237,47 @@ Settings Settings::fromIniFile(const QString &path, const Settings &base, QStrin
                         .arg(s.gpsPort));
         else
             s.gpsPort = quint16(port);
+    }
+    if (ini.contains(QStringLiteral("gps/source"))) {
+        const QVariant raw = ini.value(QStringLiteral("gps/source"));
+        // A comma would have made a list of it: put it back together.
+        const QString v = (raw.typeId() == QMetaType::QStringList ? raw.toStringList().join(u',') : raw.toString())
+                              .trimmed();
+        Settings parsed = s;
+        QString why;
+        if (parseGpsSource(v, parsed, &why)) {
+            s = parsed;
+        } else {
+            const QString used = s.gpsSource == GpsSource::Serial
+                                     ? QStringLiteral("serial:%1?baud=%2").arg(s.gpsDevice).arg(s.gpsBaud)
+                                     : QStringLiteral("%1://%2:%3")
+                                           .arg(s.gpsSource == GpsSource::Gpsd ? QStringLiteral("gpsd")
+                                                                               : QStringLiteral("tcp"),
+                                                s.gpsHost)
+                                           .arg(s.gpsPort);
+            problem(QStringLiteral("The setting gps/source has the value \"%1\", which cannot be used: %2; %3 is used.")
+                        .arg(v, why, used));
+        }
+    }
+    if (ini.contains(QStringLiteral("gps/talkers"))) {
+        const QStringList v = splitList(ini.value(QStringLiteral("gps/talkers")));
+        QStringList talkers;
+        QString bad;
+        for (const QString &t : v) {
+            const QString upper = t.toUpper();
+            if (!gpsTalkerNames().contains(upper)) {
+                bad = t;
+                break;
+            }
+            if (!talkers.contains(upper))
+                talkers << upper;
+        }
+        if (!bad.isEmpty() || talkers.isEmpty())
+            problem(QStringLiteral("The setting gps/talkers needs talkers from %1, not \"%2\"; %3 are used.")
+                        .arg(gpsTalkerNames().join(QLatin1String(", ")),
+                             bad.isEmpty() ? v.join(QLatin1String(", ")) : bad, s.gpsTalkers.join(QLatin1String(", "))));
+        else
+            s.gpsTalkers = talkers;
     }
 
     auto limit = [&](const char *key, std::optional<double> &target) {

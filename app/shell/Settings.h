@@ -30,6 +30,20 @@ struct Settings
 
     QString gpsHost;
     quint16 gpsPort = 3004;
+    // Where the sentences come from ([gps] source): the sentence server at
+    // gpsHost:gpsPort (tcp://HOST:PORT, the default, also what the host and
+    // port keys give), gpsd at gpsHost:gpsPort (gpsd://HOST:PORT, port 2947
+    // unless given) or a serial receiver (serial:DEVICE?baud=N, 4800 baud
+    // unless given).
+    enum class GpsSource { Tcp, Gpsd, Serial };
+    GpsSource gpsSource = GpsSource::Tcp;
+    QString gpsDevice;
+    int gpsBaud = 4800;
+    // The GNSS talkers whose GLL sentences give a fix ([gps] talkers); by
+    // default all of gpsTalkerNames().
+    QStringList gpsTalkers;
+    static const QStringList &gpsTalkerNames();
+    static const QList<int> &gpsBaudRates();
 
     // The crew roster (six short names) and the person lists built from it.
     QStringList crewRoster;

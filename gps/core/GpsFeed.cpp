@@ -19,49 +19,39 @@ QString ageText(qint64 ms)
 
 } // namespace
 
-QString statusText(LinkState state, const QString &host, quint16 port, std::optional<qint64> fixAgeMs)
+QString statusText(const LinkStatus &st)
 {
-    const QString where = QStringLiteral("%1:%2").arg(host).arg(port);
-    const QString fix = fixAgeMs ? QStringLiteral("fix %1 old").arg(ageText(*fixAgeMs)) : QString();
-    switch (state) {
+    const QString fix = st.fixAgeMs ? QStringLiteral("fix %1 old").arg(ageText(*st.fixAgeMs)) : QString();
+    const QString last = st.fixAgeMs ? QStringLiteral(", last %1").arg(fix) : QString();
+    switch (st.state) {
     case LinkState::Connected:
-        return fixAgeMs ? QStringLiteral("GPS: connected, %1").arg(fix)
-                        : QStringLiteral("GPS: connected, no fix yet");
+        if (st.silent)
+            return QStringLiteral("GPS: no data from %1").arg(st.source) + (st.fixAgeMs ? QStringLiteral(", ") + fix : QString());
+        return st.fixAgeMs ? QStringLiteral("GPS: connected to %1, %2").arg(st.source, fix)
+                           : QStringLiteral("GPS: connected to %1, no fix yet").arg(st.source);
     case LinkState::Connecting:
-        return fixAgeMs ? QStringLiteral("GPS: connecting to %1, last %2").arg(where, fix)
-                        : QStringLiteral("GPS: connecting to %1").arg(where);
+        return QStringLiteral("GPS: connecting to %1").arg(st.source) + last;
     case LinkState::Down:
-        return fixAgeMs ? QStringLiteral("GPS: no connection to %1, last %2").arg(where, fix)
-                        : QStringLiteral("GPS: no connection to %1").arg(where);
+        if (!st.problem.isEmpty())
+            return QStringLiteral("GPS: cannot open %1 (%2)").arg(st.source, st.problem) + last;
+        return QStringLiteral("GPS: no connection to %1").arg(st.source) + last;
     case LinkState::Closed:
         break;
     }
     return QStringLiteral("GPS: closed");
 }
 
-GpsFeed::GpsFeed(QObject *parent)
+GpsFeed::GpsFeed(QObject *parent, Talkers talkers)
     : QObject(parent)
-    , m_socket(new QTcpSocket(this))
     , m_retry(new QTimer(this))
     , m_tick(new QTimer(this))
+    , m_buffer(talkers)
 {
-    m_socket->setObjectName(QStringLiteral("winsockGPS"));
-    // A flooding server cannot pile up more than this between two reads.
-    m_socket->setReadBufferSize(64 * 1024);
     m_retry->setSingleShot(true);
     m_tick->setInterval(1000);
-
-    connect(m_socket, &QTcpSocket::readyRead, this, &GpsFeed::onReadyRead);
-    connect(m_socket, &QTcpSocket::connected, this, [this] { setState(LinkState::Connected); });
-    connect(m_socket, &QTcpSocket::disconnected, this, &GpsFeed::onLost);
-    connect(m_socket, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError) {
-        // A refused or failed connect reports an error without a disconnect.
-        if (m_socket->state() == QAbstractSocket::UnconnectedState)
-            onLost();
-    });
     connect(m_retry, &QTimer::timeout, this, [this] {
         if (m_state == LinkState::Down)
-            open(m_host, m_port);
+            reopen();
     });
     connect(m_tick, &QTimer::timeout, this, &GpsFeed::publish);
 }
@@ -69,27 +59,51 @@ GpsFeed::GpsFeed(QObject *parent)
 GpsFeed::~GpsFeed()
 {
     // Quietly: no status to anyone while the owner is going away.
-    m_socket->disconnect(this);
-    m_socket->abort();
+    if (m_source) {
+        m_source->disconnect(this);
+        m_source->close();
+    }
 }
 
-void GpsFeed::open(const QString &host, quint16 port)
+void GpsFeed::open(const SourceSpec &spec)
 {
-    m_host = host;
-    m_port = port;
+    if (m_source) {
+        m_source->disconnect(this);
+        m_source->close();
+    }
+    m_spec = spec;
+    m_source = makeSource(spec);
+    connect(m_source.get(), &SentenceSource::opened, this, [this] {
+        m_lastData.start();
+        m_problem.clear();
+        setState(LinkState::Connected);
+    });
+    connect(m_source.get(), &SentenceSource::received, this, &GpsFeed::onReceived);
+    connect(m_source.get(), &SentenceSource::lost, this, &GpsFeed::onLost);
+    reopen();
+}
+
+void GpsFeed::reopen()
+{
     m_retry->stop();
-    m_socket->abort();
     setState(LinkState::Connecting);
     m_tick->start();
-    m_socket->connectToHost(host, port, QIODevice::ReadOnly);
+    m_source->open();
+}
+
+QTcpSocket *GpsFeed::socket() const
+{
+    auto *tcp = qobject_cast<TcpSource *>(m_source.get());
+    return tcp ? tcp->socket() : nullptr;
 }
 
 void GpsFeed::close()
 {
     m_retry->stop();
     m_tick->stop();
-    m_state = LinkState::Closed; // before abort(), so the disconnect is no loss
-    m_socket->abort();
+    m_state = LinkState::Closed; // before the source closes, so it is no loss
+    if (m_source)
+        m_source->close();
     publish();
 }
 
@@ -100,27 +114,21 @@ void GpsFeed::setRetryInterval(int ms)
         m_retry->stop();
 }
 
-void GpsFeed::onReadyRead()
-{
-    const QByteArray data = m_socket->readAll();
-    if (data.isEmpty())
-        return;
-    if (m_buffer.append(data) > 0) {
-        const bool first = !m_lastFix.isValid();
-        m_lastFix.start();
-        if (first)
-            publish();
-    }
-    emit received(int(data.size()));
-}
-
-void GpsFeed::onLost()
+void GpsFeed::onReceived(const QByteArray &data)
 {
     if (m_state == LinkState::Closed)
         return;
-    // Whatever is still readable arrived before the loss.
-    if (m_socket->bytesAvailable() > 0)
-        onReadyRead();
+    m_lastData.start();
+    m_buffer.append(data);
+    publish();
+    emit received(int(data.size()));
+}
+
+void GpsFeed::onLost(const QString &problem)
+{
+    if (m_state == LinkState::Closed)
+        return;
+    m_problem = problem;
     setState(LinkState::Down);
     if (m_retryMs > 0)
         m_retry->start(m_retryMs);
@@ -129,21 +137,22 @@ void GpsFeed::onLost()
 std::optional<GllPosition> GpsFeed::takeFix(AfterFix after)
 {
     auto fix = m_buffer.fix();
-    if (fix && after == AfterFix::EmptyBuffer)
+    if (fix && after == AfterFix::EmptyBuffer) {
         m_buffer.clear();
+        publish();
+    }
     return fix;
 }
 
-std::optional<qint64> GpsFeed::fixAgeMs() const
+LinkStatus GpsFeed::linkStatus() const
 {
-    if (!m_lastFix.isValid())
-        return std::nullopt;
-    return m_lastFix.elapsed();
-}
-
-QString GpsFeed::status() const
-{
-    return statusText(m_state, m_host, m_port, fixAgeMs());
+    LinkStatus st;
+    st.state = m_state;
+    st.source = m_spec.describe();
+    st.fixAgeMs = m_buffer.fixAgeMs();
+    st.silent = m_state == LinkState::Connected && m_lastData.isValid() && m_lastData.elapsed() > silentAfterMs;
+    st.problem = m_state == LinkState::Down ? m_problem : QString();
+    return st;
 }
 
 void GpsFeed::setState(LinkState s)

@@ -1,12 +1,12 @@
 #pragma once
 
+#include "GpsSource.h"
 #include "SentenceBuffer.h"
 
 #include <QElapsedTimer>
 #include <QObject>
-#include <QPointer>
 #include <QString>
-#include <functional>
+#include <memory>
 #include <optional>
 
 class QTcpSocket;
@@ -14,29 +14,39 @@ class QTimer;
 
 namespace bravik::gps {
 
-// The text shown beside "Get GPS Data": whether the connection is up and how
-// old the newest usable GLL sentence is.
+// The text shown beside "Get GPS Data": which source, whether it is open,
+// and how old the sentence is that the button would use now.
 enum class LinkState { Closed, Connecting, Connected, Down };
-QString statusText(LinkState state, const QString &host, quint16 port, std::optional<qint64> fixAgeMs);
+struct LinkStatus
+{
+    LinkState state = LinkState::Closed;
+    QString source;                 // SourceSpec::describe()
+    std::optional<qint64> fixAgeMs; // the sentence "Get GPS Data" would take
+    bool silent = false;            // open, but nothing has come for a while
+    QString problem;                // why the source could not be opened
+};
+QString statusText(const LinkStatus &status);
 
-// One window's connection to the GPS sentence server.  It only ever
-// receives; everything that arrives goes into the sentence buffer.  Nothing
-// here waits on the network: connecting, receiving and losing the server are
-// all events.  A server that refuses, drops the connection or never answers
-// leaves the buffer as it is; the feed then tries again every few seconds
-// until it is closed.
+// One window's GPS feed: a source (the sentence server, gpsd or a serial
+// receiver) feeding the sentence buffer.  It only ever receives sentences.
+// Nothing here waits: opening, receiving and losing the source are all
+// events.  A source that cannot be opened, or goes away, leaves the buffer
+// as it is; the feed then tries again every few seconds until it is closed.
 class GpsFeed : public QObject
 {
     Q_OBJECT
 public:
     enum class AfterFix { EmptyBuffer, KeepBuffer };
+    // "No data from ..." once an open source has sent nothing for this long.
+    static constexpr int silentAfterMs = 3000;
 
-    explicit GpsFeed(QObject *parent = nullptr);
+    explicit GpsFeed(QObject *parent = nullptr, Talkers talkers = Talkers::all());
     ~GpsFeed() override;
 
-    // Starts connecting and returns at once.
-    void open(const QString &host, quint16 port);
-    // Ends the connection; no further retries.  The buffer stays readable.
+    // Starts opening and returns at once.
+    void open(const SourceSpec &spec);
+    void open(const QString &host, quint16 port) { open(SourceSpec::tcp(host, port)); }
+    // Ends the feed; no further retries.  The buffer stays readable.
     void close();
 
     // The oldest usable GLL sentence in the buffer; with EmptyBuffer the
@@ -44,13 +54,17 @@ public:
     std::optional<GllPosition> takeFix(AfterFix after);
 
     SentenceBuffer &buffer() { return m_buffer; }
-    QTcpSocket *socket() const { return m_socket; }
+    const SourceSpec &spec() const { return m_spec; }
+    SentenceSource *source() const { return m_source.get(); }
+    // The network sources' socket (named "winsockGPS"), or nullptr.
+    QTcpSocket *socket() const;
     LinkState state() const { return m_state; }
-    QString status() const;
-    // Milliseconds since the newest usable GLL sentence arrived, if any did.
-    std::optional<qint64> fixAgeMs() const;
+    LinkStatus linkStatus() const;
+    QString status() const { return statusText(linkStatus()); }
+    // Age of the sentence "Get GPS Data" would take now, if there is one.
+    std::optional<qint64> fixAgeMs() const { return m_buffer.fixAgeMs(); }
 
-    // Retry delay after a failed or lost connection; 0 turns retrying off.
+    // Retry delay after a failed or lost source; 0 turns retrying off.
     void setRetryInterval(int ms);
     int retryInterval() const { return m_retryMs; }
 
@@ -60,20 +74,21 @@ signals:
     void received(int bytes);
 
 private:
-    void onReadyRead();
-    void onLost();
+    void reopen();
+    void onReceived(const QByteArray &data);
+    void onLost(const QString &problem);
     void setState(LinkState s);
     void publish();
 
-    QTcpSocket *m_socket;
+    std::unique_ptr<SentenceSource> m_source;
     QTimer *m_retry;
     QTimer *m_tick;
     SentenceBuffer m_buffer;
-    QString m_host;
-    quint16 m_port = 0;
+    SourceSpec m_spec;
     LinkState m_state = LinkState::Closed;
+    QString m_problem;
     int m_retryMs = 5000;
-    QElapsedTimer m_lastFix;
+    QElapsedTimer m_lastData; // since the source opened or last sent something
     QString m_lastStatus;
 };
 

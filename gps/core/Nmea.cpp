@@ -43,9 +43,67 @@ bool isAngleField(QStringView f, int degreeDigits)
 
 } // namespace
 
-std::optional<GllPosition> parseGll(QStringView s)
+const QStringList &Talkers::known()
 {
-    if (!s.startsWith(gllTag) || s.indexOf(u'$', 1) >= 0)
+    static const QStringList names{QStringLiteral("GP"), QStringLiteral("GN"), QStringLiteral("GL"),
+                                   QStringLiteral("GA"), QStringLiteral("GB"), QStringLiteral("GQ"),
+                                   QStringLiteral("GI")};
+    return names;
+}
+
+std::optional<Talkers> Talkers::fromNames(const QStringList &names, QString *unknown)
+{
+    unsigned bits = 0;
+    for (const QString &raw : names) {
+        const QString n = raw.trimmed().toUpper();
+        const qsizetype i = known().indexOf(n);
+        if (i < 0) {
+            if (unknown)
+                *unknown = raw.trimmed();
+            return std::nullopt;
+        }
+        bits |= 1u << i;
+    }
+    return Talkers(bits);
+}
+
+bool Talkers::contains(QChar first, QChar second) const
+{
+    // Every GNSS talker begins with "G"; the second letter picks the bit.
+    if (first != u'G')
+        return false;
+    int bit;
+    switch (second.unicode()) {
+    case u'P': bit = 0; break;
+    case u'N': bit = 1; break;
+    case u'L': bit = 2; break;
+    case u'A': bit = 3; break;
+    case u'B': bit = 4; break;
+    case u'Q': bit = 5; break;
+    case u'I': bit = 6; break;
+    default: return false;
+    }
+    return m_bits & (1u << bit);
+}
+
+QStringList Talkers::names() const
+{
+    QStringList out;
+    for (int i = 0; i < count; ++i)
+        if (m_bits & (1u << i))
+            out << known().at(i);
+    return out;
+}
+
+bool isGllStart(QStringView t, qsizetype at, Talkers talkers)
+{
+    return at + 7 <= t.size() && t[at] == u'$' && t[at + 3] == u'G' && t[at + 4] == u'L' && t[at + 5] == u'L'
+           && t[at + 6] == u',' && talkers.contains(t[at + 1], t[at + 2]);
+}
+
+std::optional<GllPosition> parseGll(QStringView s, Talkers talkers)
+{
+    if (!isGllStart(s, 0, talkers) || s.indexOf(u'$', 1) >= 0)
         return std::nullopt;
 
     QStringView body = s.sliced(1);
@@ -71,7 +129,7 @@ std::optional<GllPosition> parseGll(QStringView s)
 
     const QList<QStringView> f = body.split(u',');
     // GPGLL, latitude, N/S, longitude, E/W [, time, status [, mode]]
-    if (f.size() < 5 || f[0] != u"GPGLL")
+    if (f.size() < 5 || f[0].size() != 5)
         return std::nullopt;
     if (f.size() > 6 && f[6] == u"V")
         return std::nullopt;
@@ -90,24 +148,26 @@ std::optional<GllPosition> parseGll(QStringView s)
     return p;
 }
 
-std::optional<GllPosition> findFix(QStringView text)
+std::optional<GllPosition> findFix(QStringView text, Talkers talkers)
 {
     // Each line end is searched for once, so a long run of sentence starts
     // without a line end costs no more than one pass.
     qsizetype lineEnd = -1;
     qsizetype from = 0;
     qsizetype p;
-    while ((p = text.indexOf(gllTag, from)) >= 0) {
+    while ((p = text.indexOf(u'$', from)) >= 0) {
+        from = p + 1;
+        if (!isGllStart(text, p, talkers))
+            continue;
         if (p >= lineEnd) {
-            lineEnd = p + gllTag.size();
+            lineEnd = p + 1;
             while (lineEnd < text.size() && !isLineEnd(text[lineEnd]))
                 ++lineEnd;
             if (lineEnd == text.size())
                 return std::nullopt; // still arriving; nothing later is complete
         }
-        if (auto fix = parseGll(text.sliced(p, lineEnd - p)))
+        if (auto fix = parseGll(text.sliced(p, lineEnd - p), talkers))
             return fix;
-        from = p + 1;
     }
     return std::nullopt;
 }
@@ -155,30 +215,30 @@ QByteArray timeText(const QTime &t)
 
 } // namespace
 
-QByteArray makeGll(double latitude, double longitude, const QTime &utc)
+QByteArray makeGll(double latitude, double longitude, const QTime &utc, QByteArrayView talker)
 {
     char ns, ew;
     const QByteArray lat = angle(latitude, 2, 'N', 'S', &ns);
     const QByteArray lon = angle(longitude, 3, 'E', 'W', &ew);
-    return nmeaSentence("GPGLL," + lat + ',' + ns + ',' + lon + ',' + ew + ',' + timeText(utc) + ",A,A");
+    return nmeaSentence(talker.toByteArray() + "GLL," + lat + ',' + ns + ',' + lon + ',' + ew + ',' + timeText(utc) + ",A,A");
 }
 
-QByteArray makeGga(double latitude, double longitude, const QTime &utc)
+QByteArray makeGga(double latitude, double longitude, const QTime &utc, QByteArrayView talker)
 {
     char ns, ew;
     const QByteArray lat = angle(latitude, 2, 'N', 'S', &ns);
     const QByteArray lon = angle(longitude, 3, 'E', 'W', &ew);
-    return nmeaSentence("GPGGA," + timeText(utc) + ',' + lat + ',' + ns + ',' + lon + ',' + ew
+    return nmeaSentence(talker.toByteArray() + "GGA," + timeText(utc) + ',' + lat + ',' + ns + ',' + lon + ',' + ew
                         + ",1,08,0.9,0.0,M,-32.1,M,,");
 }
 
-QByteArray makeRmc(double latitude, double longitude, const QDateTime &utc)
+QByteArray makeRmc(double latitude, double longitude, const QDateTime &utc, QByteArrayView talker)
 {
     char ns, ew;
     const QByteArray lat = angle(latitude, 2, 'N', 'S', &ns);
     const QByteArray lon = angle(longitude, 3, 'E', 'W', &ew);
     const QByteArray date = utc.date().toString(QStringLiteral("ddMMyy")).toLatin1();
-    return nmeaSentence("GPRMC," + timeText(utc.time()) + ",A," + lat + ',' + ns + ',' + lon + ',' + ew
+    return nmeaSentence(talker.toByteArray() + "RMC," + timeText(utc.time()) + ",A," + lat + ',' + ns + ',' + lon + ',' + ew
                         + ",0.5,054.7," + date + ",,,A");
 }
 

@@ -10,6 +10,7 @@
 #include "WindowManager.h"
 
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -201,9 +202,13 @@ void frmWeatherObservation::onGetFix()
     m_gps->getFix();
 }
 
-void frmWeatherObservation::leavingForMain()
+void frmWeatherObservation::closeEvent(QCloseEvent *event)
 {
-    m_gps->close();
+    RecordWindow::closeEvent(event);
+    // The link closes only when the window really goes: a store the engine
+    // refused keeps the window open, and with it the link.
+    if (isUnloading())
+        m_gps->close();
 }
 
 // --- mission log ------------------------------------------------------------
@@ -282,9 +287,12 @@ void frmMission::onGetFix()
     m_gps->getFix();
 }
 
-void frmMission::leavingForMain()
+void frmMission::closeEvent(QCloseEvent *event)
 {
-    m_gps->close();
+    RecordWindow::closeEvent(event);
+    // As in the weather window: the link stays while the window stays.
+    if (isUnloading())
+        m_gps->close();
 }
 
 namespace {

@@ -58,7 +58,7 @@ public Q_SLOTS:
     virtual void onGetFix();
 
 protected:
-    void leavingForMain() override;
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     bravik::GpsLink *m_gps;
@@ -108,7 +108,7 @@ public Q_SLOTS:
     virtual void onLaunches();
 
 protected:
-    void leavingForMain() override;
+    void closeEvent(QCloseEvent *event) override;
 
     QString m_selectedMissionFile;
 

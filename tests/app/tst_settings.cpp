@@ -16,6 +16,10 @@ private Q_SLOTS:
     void missingAndUnreadableFiles();
     void vehicleLimits_data();
     void vehicleLimits();
+    void gpsSource_data();
+    void gpsSource();
+    void gpsTalkers_data();
+    void gpsTalkers();
     void commandLine_data();
     void commandLine();
 
@@ -96,6 +100,15 @@ void TestSettings::badValues_data()
     QTest::newRow("empty roster") << QByteArray("[crew]\nroster=\n") << "crew/roster";
     QTest::newRow("timeout not a number") << QByteArray("[database]\nstatementTimeout=soon\n") << "database/statementTimeout";
     QTest::newRow("timeout zero") << QByteArray("[database]\nstatementTimeout=0\n") << "database/statementTimeout";
+    QTest::newRow("unknown source") << QByteArray("[gps]\nsource=udp://127.0.0.1:3004\n") << "gps/source";
+    QTest::newRow("source without host") << QByteArray("[gps]\nsource=gpsd://\n") << "gps/source";
+    QTest::newRow("source port too large") << QByteArray("[gps]\nsource=tcp://127.0.0.1:70000\n") << "gps/source";
+    QTest::newRow("serial without device") << QByteArray("[gps]\nsource=serial:?baud=4800\n") << "gps/source";
+    QTest::newRow("unsupported baud") << QByteArray("[gps]\nsource=serial:/dev/ttyUSB0?baud=1200\n") << "gps/source";
+    QTest::newRow("baud not a number") << QByteArray("[gps]\nsource=serial:/dev/ttyUSB0?baud=fast\n") << "gps/source";
+    QTest::newRow("unknown serial option") << QByteArray("[gps]\nsource=serial:/dev/ttyUSB0?parity=E\n") << "gps/source";
+    QTest::newRow("unknown talker") << QByteArray("[gps]\ntalkers=GP, BD\n") << "gps/talkers";
+    QTest::newRow("no talkers") << QByteArray("[gps]\ntalkers=\n") << "gps/talkers";
 }
 
 void TestSettings::badValues()
@@ -113,6 +126,10 @@ void TestSettings::badValues()
     QCOMPARE(s.database, d.database);
     QCOMPARE(s.crewRoster, d.crewRoster);
     QCOMPARE(s.statementTimeoutMs, d.statementTimeoutMs);
+    QCOMPARE(s.gpsSource, d.gpsSource);
+    QCOMPARE(s.gpsHost, d.gpsHost);
+    QCOMPARE(s.gpsBaud, d.gpsBaud);
+    QCOMPARE(s.gpsTalkers, d.gpsTalkers);
 }
 
 void TestSettings::vehicleLimits_data()
@@ -159,6 +176,80 @@ void TestSettings::missingAndUnreadableFiles()
     QCOMPARE(problems.size(), 1);
     QVERIFY(problems.first().contains(folder));
     QCOMPARE(s.gpsPort, quint16(3004));
+}
+
+void TestSettings::gpsSource_data()
+{
+    QTest::addColumn<QByteArray>("ini");
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<int>("port");
+    QTest::addColumn<QString>("device");
+    QTest::addColumn<int>("baud");
+    const int tcp = int(Settings::GpsSource::Tcp), gpsd = int(Settings::GpsSource::Gpsd),
+              serial = int(Settings::GpsSource::Serial);
+    QTest::newRow("nothing: the sentence server") << QByteArray() << tcp << "127.0.0.1" << 3004 << "" << 4800;
+    QTest::newRow("host and port keys mean the server")
+        << QByteArray("[gps]\nhost=192.0.2.7\nport=4001\n") << tcp << "192.0.2.7" << 4001 << "" << 4800;
+    QTest::newRow("tcp") << QByteArray("[gps]\nsource=tcp://192.0.2.8:4002\n") << tcp << "192.0.2.8" << 4002 << ""
+                         << 4800;
+    QTest::newRow("tcp without port") << QByteArray("[gps]\nsource=tcp://gps.ship\n") << tcp << "gps.ship" << 3004
+                                      << "" << 4800;
+    QTest::newRow("gpsd") << QByteArray("[gps]\nsource=gpsd://127.0.0.1:2948\n") << gpsd << "127.0.0.1" << 2948 << ""
+                          << 4800;
+    QTest::newRow("gpsd on its own port") << QByteArray("[gps]\nsource=gpsd://localhost\n") << gpsd << "localhost"
+                                          << 2947 << "" << 4800;
+    QTest::newRow("gpsd over IPv6") << QByteArray("[gps]\nsource=gpsd://[::1]:2947\n") << gpsd << "::1" << 2947 << ""
+                                    << 4800;
+    QTest::newRow("source wins over host and port")
+        << QByteArray("[gps]\nhost=192.0.2.7\nport=4001\nsource=gpsd://127.0.0.1\n") << gpsd << "127.0.0.1" << 2947
+        << "" << 4800;
+    QTest::newRow("serial") << QByteArray("[gps]\nsource=serial:/dev/ttyUSB0\n") << serial << "127.0.0.1" << 3004
+                            << "/dev/ttyUSB0" << 4800;
+    QTest::newRow("serial fast") << QByteArray("[gps]\nsource=serial:/dev/ttyACM0?baud=115200\n") << serial
+                                 << "127.0.0.1" << 3004 << "/dev/ttyACM0" << 115200;
+    QTest::newRow("serial on Windows") << QByteArray("[gps]\nsource=serial:COM3?baud=9600\n") << serial << "127.0.0.1"
+                                       << 3004 << "COM3" << 9600;
+    QTest::newRow("serial 38400") << QByteArray("[gps]\nsource=serial:/dev/serial/by-id/usb-u-blox_GNSS-if00?baud=38400\n")
+                                  << serial << "127.0.0.1" << 3004 << "/dev/serial/by-id/usb-u-blox_GNSS-if00" << 38400;
+}
+
+void TestSettings::gpsSource()
+{
+    QFETCH(QByteArray, ini);
+    QFETCH(int, kind);
+    QFETCH(QString, host);
+    QFETCH(int, port);
+    QFETCH(QString, device);
+    QFETCH(int, baud);
+    QStringList problems;
+    const Settings s = Settings::fromIniFile(writeIni(ini), Settings::defaults(), &problems);
+    QVERIFY2(problems.isEmpty(), qPrintable(problems.join('\n')));
+    QCOMPARE(int(s.gpsSource), kind);
+    QCOMPARE(s.gpsHost, host);
+    QCOMPARE(int(s.gpsPort), port);
+    QCOMPARE(s.gpsDevice, device);
+    QCOMPARE(s.gpsBaud, baud);
+}
+
+void TestSettings::gpsTalkers_data()
+{
+    QTest::addColumn<QByteArray>("ini");
+    QTest::addColumn<QStringList>("expected");
+    const QStringList all{"GP", "GN", "GL", "GA", "GB", "GQ", "GI"};
+    QTest::newRow("default: every GNSS talker") << QByteArray() << all;
+    QTest::newRow("one") << QByteArray("[gps]\ntalkers=GN\n") << QStringList{"GN"};
+    QTest::newRow("two, any case, repeated") << QByteArray("[gps]\ntalkers=gp, GN, gn\n") << QStringList{"GP", "GN"};
+}
+
+void TestSettings::gpsTalkers()
+{
+    QFETCH(QByteArray, ini);
+    QFETCH(QStringList, expected);
+    QStringList problems;
+    const Settings s = Settings::fromIniFile(writeIni(ini), Settings::defaults(), &problems);
+    QVERIFY2(problems.isEmpty(), qPrintable(problems.join('\n')));
+    QCOMPARE(s.gpsTalkers, expected);
 }
 
 void TestSettings::commandLine_data()

@@ -28,8 +28,9 @@ int usableInCompleteLines(const QString &text)
         if (!isLineEnd(text[i]))
             continue;
         const QStringView line = QStringView(text).sliced(start, i - start);
-        for (qsizetype p = line.indexOf(gllTag); p >= 0; p = line.indexOf(gllTag, p + 1))
-            n += parseGll(line.sliced(p)) ? 1 : 0;
+        for (qsizetype p = line.indexOf(u'$'); p >= 0; p = line.indexOf(u'$', p + 1))
+            if (isGllStart(line, p, Talkers::all()))
+                n += parseGll(line.sliced(p)) ? 1 : 0;
         start = i + 1;
     }
     return n;

@@ -47,7 +47,8 @@ void TstGpsFeed::sentencesArriveAndServerStops()
 
     QTRY_VERIFY_WITH_TIMEOUT(feed.buffer().fix().has_value(), 10000);
     QCOMPARE(feed.state(), LinkState::Connected);
-    QVERIFY2(feed.status().startsWith(QStringLiteral("GPS: connected, fix ")), qPrintable(feed.status()));
+    QVERIFY2(feed.status().startsWith(QStringLiteral("GPS: connected to 127.0.0.1:%1, fix ").arg(port)),
+             qPrintable(feed.status()));
     QVERIFY(!statuses.isEmpty());
     QCOMPARE(statuses.last().at(0).toString(), feed.status());
 
@@ -193,6 +194,8 @@ void TstGpsFeed::simulatorRejectsBadOptions_data()
     QTest::newRow("rate zero") << QStringList{"--rate", "0"} << "--rate needs";
     QTest::newRow("latitude out of range") << QStringList{"--lat", "91"} << "--lat needs";
     QTest::newRow("unknown option") << QStringList{"--bogus"} << "Unknown option 'bogus'";
+    QTest::newRow("talker of three letters") << QStringList{"--talker", "GNX"} << "--talker needs";
+    QTest::newRow("talker in lower case") << QStringList{"--talker", "gn"} << "--talker needs";
     QTest::newRow("host not an address") << QStringList{"--host", "bad host", "--port", "0"} << "cannot listen";
 }
 

@@ -1,5 +1,6 @@
 // The sentence buffer and the position fix, without any window or socket.
 #include "GpsFeed.h"
+#include "GpsSource.h"
 #include "GpsTestSupport.h"
 #include "Nmea.h"
 #include "SentenceBuffer.h"
@@ -40,8 +41,15 @@ private slots:
     void usableCountPerReceive();
     void generatedSentencesDecode_data();
     void generatedSentencesDecode();
+    void everyTalker_data();
+    void everyTalker();
+    void mixedAndNarrowedTalkers_data();
+    void mixedAndNarrowedTalkers();
+    void talkerNames();
+    void ageOfTheSentenceTheFixTakes();
     void statusLine_data();
     void statusLine();
+    void gpsdReportsNeverReachTheBuffer();
 };
 
 void TstGpsFix::parseSentence_data()
@@ -79,7 +87,10 @@ void TstGpsFix::parseSentence_data()
     QTest::newRow("too few fields") << "$GPGLL,3648.1234,N,12147.5678" << none;
     QTest::newRow("another sentence began inside") << "$GPGLL,3648.1234,N,12$GPGGA,1,2,3" << none;
     QTest::newRow("longer tag") << "$GPGLLX,3648.1234,N,12147.5678,W,225444,A" << none;
-    QTest::newRow("other talker") << "$GNGLL,3648.1234,N,12147.5678,W,225444,A" << none;
+    QTest::newRow("not a GNSS talker") << "$IIGLL,3648.1234,N,12147.5678,W,225444,A" << none;
+    QTest::newRow("old BeiDou talker") << "$BDGLL,3648.1234,N,12147.5678,W,225444,A" << none;
+    QTest::newRow("lower-case talker") << "$gnGLL,3648.1234,N,12147.5678,W,225444,A" << none;
+    QTest::newRow("talker cut short") << "$GGLL,3648.1234,N,12147.5678,W,225444,A" << none;
 }
 
 void TstGpsFix::parseSentence()
@@ -222,29 +233,215 @@ void TstGpsFix::generatedSentencesDecode()
     }
 }
 
+void TstGpsFix::everyTalker_data()
+{
+    QTest::addColumn<QString>("talker");
+    for (const QString &t : Talkers::known())
+        QTest::newRow(qPrintable(t)) << t;
+}
+
+void TstGpsFix::everyTalker()
+{
+    // The same position from each GNSS talker, checksummed for that talker,
+    // after other sentences of the same talker; received a byte at a time.
+    QFETCH(QString, talker);
+    const QByteArray t = talker.toLatin1();
+    const QTime utc(22, 54, 44);
+    const QByteArray gll = makeGll(36.8020567, -121.7927967, utc, t);
+    QVERIFY(gll.startsWith("$" + t + "GLL,"));
+    const QByteArray text = makeGga(36.8020567, -121.7927967, utc, t) + gll
+                            + makeRmc(36.8020567, -121.7927967, QDateTime(QDate(2026, 12, 8), utc, Qt::UTC), t);
+    QCOMPARE(show(parseGll(QString::fromLatin1(gll.chopped(2)))), show(examplePos));
+    QCOMPARE(show(findFix(QString::fromLatin1(text))), show(examplePos));
+    SentenceBuffer b;
+    int usable = 0;
+    for (char c : text)
+        usable += b.append(QByteArrayView(&c, 1));
+    QCOMPARE(usable, 1);
+    QCOMPARE(show(b.fix()), show(examplePos));
+
+    // A list without this talker leaves its sentence as text.
+    QStringList others = Talkers::known();
+    others.removeAll(talker);
+    const Talkers without = *Talkers::fromNames(others);
+    QVERIFY(!parseGll(QString::fromLatin1(gll.chopped(2)), without));
+    SentenceBuffer narrowed(without);
+    QCOMPARE(narrowed.append(text), 0);
+    QVERIFY(!narrowed.fix());
+    QCOMPARE(narrowed.size(), qsizetype(text.size()));
+    // ... and a list of it alone takes it.
+    SentenceBuffer only(*Talkers::fromNames({talker}));
+    QCOMPARE(only.append(text), 1);
+}
+
+void TstGpsFix::mixedAndNarrowedTalkers_data()
+{
+    QTest::addColumn<QByteArray>("buffer");
+    QTest::addColumn<QStringList>("talkers"); // empty: all
+    QTest::addColumn<std::optional<GllPosition>>("expected");
+    const std::optional<GllPosition> none;
+    const QTime t(1, 2, 3);
+    const QByteArray gpA = makeGll(36.8020567, -121.7927967, t, "GP");
+    const QByteArray gnA = makeGll(36.8020567, -121.7927967, t, "GN");
+    const QByteArray glB = makeGll(-50.0, 1.5, t, "GL");
+    const QByteArray gnB = makeGll(-50.0, 1.5, t, "GN");
+    const QByteArray gaB = makeGll(-50.0, 1.5, t, "GA");
+    const QByteArray badGn = "$GNGLL,3648.1234,N,12147.5678,W,225444,A*00\r\n";
+    const QByteArray noFixGn = nmeaSentence("GNGLL,,,,,,V,N") ;
+    const std::optional<GllPosition> a(examplePos), b(secondPos);
+
+    QTest::newRow("GN before GP: GN") << gnB + gpA << QStringList{} << b;
+    QTest::newRow("GP before GN: GP") << gpA + gnB << QStringList{} << a;
+    QTest::newRow("GL then GA then GN") << glB + gaB + gnA << QStringList{} << b;
+    QTest::newRow("bad GN skipped for a later GP") << badGn + gpA << QStringList{} << a;
+    QTest::newRow("GN without fix skipped for a later GA") << noFixGn + gaB << QStringList{} << b;
+    QTest::newRow("only GP taken: the older GN passed over") << gnB + gpA << QStringList{"GP"} << a;
+    QTest::newRow("only GN taken") << gpA + glB + gnA << QStringList{"GN"} << a;
+    QTest::newRow("GN and GL, the older GL") << gpA + glB + gnA << QStringList{"GN", "GL"} << b;
+    QTest::newRow("names in lower case") << gpA + gnB << QStringList{"gn"} << b;
+    QTest::newRow("none of the listed") << gpA + gnB << QStringList{"GQ", "GI"} << none;
+}
+
+void TstGpsFix::mixedAndNarrowedTalkers()
+{
+    QFETCH(QByteArray, buffer);
+    QFETCH(QStringList, talkers);
+    QFETCH(std::optional<GllPosition>, expected);
+    const Talkers set = talkers.isEmpty() ? Talkers::all() : *Talkers::fromNames(talkers);
+    QCOMPARE(show(findFix(QString::fromLatin1(buffer), set)), show(expected));
+    // Received in receives of 7 bytes: the buffer gives the same.
+    SentenceBuffer b(set);
+    for (qsizetype i = 0; i < buffer.size(); i += 7)
+        b.append(buffer.mid(i, 7));
+    QCOMPARE(show(b.fix()), show(expected));
+}
+
+void TstGpsFix::talkerNames()
+{
+    QCOMPARE(Talkers::all().names(), (QStringList{"GP", "GN", "GL", "GA", "GB", "GQ", "GI"}));
+    QCOMPARE(Talkers::fromNames({" gn", "GP "})->names(), (QStringList{"GP", "GN"}));
+    QString unknown;
+    QVERIFY(!Talkers::fromNames({"GP", "BD"}, &unknown));
+    QCOMPARE(unknown, QStringLiteral("BD"));
+    QVERIFY(Talkers::fromNames({})->isEmpty());
+}
+
+void TstGpsFix::ageOfTheSentenceTheFixTakes()
+{
+    // The age is that of the sentence the fix would take now: the oldest
+    // usable one, not the newest, and none once the buffer holds none.
+    SentenceBuffer b;
+    QVERIFY(!b.fixAgeMs(0));
+    b.appendAt(otherText, 1000);
+    QVERIFY(!b.fixAgeMs(1500));
+    b.appendAt(example.left(20), 2000);
+    QVERIFY(!b.fixAgeMs(2500)); // not complete yet
+    b.appendAt(example.mid(20), 3000);
+    QCOMPARE(b.fixAgeMs(3000), std::optional<qint64>(0));
+    b.appendAt(second, 8000);
+    QCOMPARE(b.fixAgeMs(9000), std::optional<qint64>(6000)); // the first, from 3000
+    QCOMPARE(show(b.fix()), show(examplePos));
+
+    // Emptied (the weather window's fix): nothing until the next one.
+    b.clear();
+    QVERIFY(!b.fixAgeMs(9000));
+    b.appendAt("$GPGLL,,,,,,V,N*64\r\n", 9500);
+    QVERIFY(!b.fixAgeMs(9600));
+    b.appendAt(second, 10000);
+    QCOMPARE(b.fixAgeMs(10250), std::optional<qint64>(250));
+
+    // Discarded at the limit: none, although a fix was there a moment ago.
+    b.appendAt(QByteArray(SentenceBuffer::limit, '\n'), 11000);
+    QCOMPARE(b.size(), 0);
+    QVERIFY(!b.fixAgeMs(11000));
+    QVERIFY(!b.fix());
+}
+
 void TstGpsFix::statusLine_data()
 {
     QTest::addColumn<int>("state");
-    QTest::addColumn<qint64>("ageMs"); // -1: no fix yet
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<qint64>("ageMs"); // -1: no fix in the buffer
+    QTest::addColumn<bool>("silent");
+    QTest::addColumn<QString>("problem");
     QTest::addColumn<QString>("expected");
     const int up = int(LinkState::Connected), down = int(LinkState::Down);
-    QTest::newRow("connected, fresh") << up << qint64(2400) << "GPS: connected, fix 2 s old";
-    QTest::newRow("connected, nothing yet") << up << qint64(-1) << "GPS: connected, no fix yet";
-    QTest::newRow("connected, stale") << up << qint64(300000) << "GPS: connected, fix 5 min old";
-    QTest::newRow("never connected") << down << qint64(-1) << "GPS: no connection to 127.0.0.1:3004";
-    QTest::newRow("lost") << down << qint64(61000) << "GPS: no connection to 127.0.0.1:3004, last fix 61 s old";
-    QTest::newRow("connecting") << int(LinkState::Connecting) << qint64(-1) << "GPS: connecting to 127.0.0.1:3004";
-    QTest::newRow("closed") << int(LinkState::Closed) << qint64(1000) << "GPS: closed";
+    const QString tcp = SourceSpec::tcp("127.0.0.1").describe();
+    const QString gpsd = SourceSpec::gpsd("127.0.0.1").describe();
+    const QString usb = SourceSpec::serial("/dev/ttyUSB0").describe();
+    QTest::newRow("connected, fresh") << up << tcp << qint64(2400) << false << ""
+                                      << "GPS: connected to 127.0.0.1:3004, fix 2 s old";
+    QTest::newRow("connected, nothing yet") << up << tcp << qint64(-1) << false << ""
+                                            << "GPS: connected to 127.0.0.1:3004, no fix yet";
+    QTest::newRow("connected, stale") << up << tcp << qint64(300000) << false << ""
+                                      << "GPS: connected to 127.0.0.1:3004, fix 5 min old";
+    QTest::newRow("gpsd") << up << gpsd << qint64(1000) << false << ""
+                          << "GPS: connected to gpsd at 127.0.0.1:2947, fix 1 s old";
+    QTest::newRow("IPv6 gpsd") << up << SourceSpec::gpsd("::1", 2948).describe() << qint64(-1) << false << ""
+                               << "GPS: connected to gpsd at [::1]:2948, no fix yet";
+    QTest::newRow("serial") << up << usb << qint64(0) << false << "" << "GPS: connected to /dev/ttyUSB0, fix 0 s old";
+    QTest::newRow("serial silent") << up << usb << qint64(-1) << true << "" << "GPS: no data from /dev/ttyUSB0";
+    QTest::newRow("silent with a fix kept") << up << gpsd << qint64(7000) << true << ""
+                                            << "GPS: no data from gpsd at 127.0.0.1:2947, fix 7 s old";
+    QTest::newRow("never connected") << down << tcp << qint64(-1) << false << ""
+                                     << "GPS: no connection to 127.0.0.1:3004";
+    QTest::newRow("lost") << down << tcp << qint64(61000) << false << ""
+                          << "GPS: no connection to 127.0.0.1:3004, last fix 61 s old";
+    QTest::newRow("gpsd not running") << down << gpsd << qint64(-1) << false << ""
+                                      << "GPS: no connection to gpsd at 127.0.0.1:2947";
+    QTest::newRow("no such device") << down << usb << qint64(-1) << false << "no such device"
+                                    << "GPS: cannot open /dev/ttyUSB0 (no such device)";
+    QTest::newRow("unplugged") << down << usb << qint64(3000) << false << ""
+                               << "GPS: no connection to /dev/ttyUSB0, last fix 3 s old";
+    QTest::newRow("connecting") << int(LinkState::Connecting) << tcp << qint64(-1) << false << ""
+                                << "GPS: connecting to 127.0.0.1:3004";
+    QTest::newRow("closed") << int(LinkState::Closed) << tcp << qint64(1000) << false << "" << "GPS: closed";
 }
 
 void TstGpsFix::statusLine()
 {
     QFETCH(int, state);
+    QFETCH(QString, source);
     QFETCH(qint64, ageMs);
+    QFETCH(bool, silent);
+    QFETCH(QString, problem);
     QFETCH(QString, expected);
-    QCOMPARE(statusText(LinkState(state), QStringLiteral("127.0.0.1"), 3004,
-                        ageMs < 0 ? std::nullopt : std::optional<qint64>(ageMs)),
-             expected);
+    LinkStatus st;
+    st.state = LinkState(state);
+    st.source = source;
+    st.fixAgeMs = ageMs < 0 ? std::nullopt : std::optional<qint64>(ageMs);
+    st.silent = silent;
+    st.problem = problem;
+    QCOMPARE(statusText(st), expected);
+}
+
+void TstGpsFix::gpsdReportsNeverReachTheBuffer()
+{
+    // What gpsd sends after ?WATCH with nmea: its JSON reports, then the
+    // receiver's sentences, the reports again in between.
+    const QByteArray version = R"({"class":"VERSION","release":"3.22","rev":"3.22","proto_major":3,"proto_minor":14})"
+                               "\r\n";
+    const QByteArray devices = R"({"class":"DEVICES","devices":[{"class":"DEVICE","path":"/dev/pts/1",)"
+                               R"("driver":"NMEA0183","bps":4800}]})" "\r\n";
+    const QByteArray watch = R"({"class":"WATCH","enable":true,"json":false,"nmea":true})" "\r\n";
+    const QByteArray gn = makeGll(36.8020567, -121.7927967, QTime(1, 2, 3), "GN");
+    const QByteArray stream = version + devices + watch + otherText + gn + devices + second;
+    const QByteArray expected = otherText + gn + second;
+    // Cut into two pieces at every place, and a byte at a time.
+    for (qsizetype cut = 0; cut <= stream.size(); ++cut) {
+        SentenceLineFilter f;
+        QByteArray out = f.take(stream.left(cut));
+        out += f.take(stream.mid(cut));
+        QCOMPARE(out, expected);
+    }
+    SentenceLineFilter f;
+    QByteArray out;
+    for (char c : stream)
+        out += f.take(QByteArrayView(&c, 1));
+    QCOMPARE(out, expected);
+    SentenceBuffer b;
+    b.append(out);
+    QCOMPARE(show(b.fix()), show(examplePos));
 }
 
 QTEST_GUILESS_MAIN(TstGpsFix)

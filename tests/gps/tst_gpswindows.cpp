@@ -8,6 +8,7 @@
 #include "GpsTestSupport.h"
 #include "Nmea.h"
 #include "RecordWindows.h"
+#include "SentenceBuffer.h"
 #include "Settings.h"
 #include "TestDoubles.h"
 #include "WindowManager.h"
@@ -24,6 +25,7 @@
 
 using namespace bravik;
 using namespace bravik::test::gps;
+using bravik::gps::SentenceBuffer;
 
 namespace {
 
@@ -129,6 +131,8 @@ private slots:
     void nothingReceived();
     void returnToMainClosesConnection_data();
     void returnToMainClosesConnection();
+    void statusLineMatchesTheButton_data();
+    void statusLineMatchesTheButton();
     void endToEndWithSimulator();
 
 private:
@@ -171,16 +175,27 @@ void TstGpsWindows::pressedTwice()
     QVERIFY(w);
     auto *label = w->findChild<QLabel *>(QStringLiteral("lblGpsStatus"));
     QVERIFY(label);
-    QTRY_COMPARE_WITH_TIMEOUT(label->text(), QStringLiteral("GPS: connected, no fix yet"), 10000);
+    const QString source = QStringLiteral("127.0.0.1:%1").arg(server.port());
+    QTRY_COMPARE_WITH_TIMEOUT(feedOf(w)->state(), gps::LinkState::Connected, 10000);
+    server.send(otherText);
+    QTRY_COMPARE_WITH_TIMEOUT(label->text(), QStringLiteral("GPS: connected to %1, no fix yet").arg(source), 10000);
 
-    server.send(otherText + example + second);
+    server.send(example + second);
     QTRY_VERIFY_WITH_TIMEOUT(feedOf(w)->buffer().text().endsWith(QLatin1String(second)), 10000);
-    QVERIFY2(label->text().startsWith(QStringLiteral("GPS: connected, fix ")), qPrintable(label->text()));
+    QVERIFY2(label->text().startsWith(QStringLiteral("GPS: connected to %1, fix ").arg(source)),
+             qPrintable(label->text()));
 
     // The older sentence first.
     pressGetFix(w);
     QCOMPARE(positionTexts(w), exampleTexts);
     QVERIFY(m_seams->messages->texts.isEmpty());
+    // The line tells what the button would use now: the mission window
+    // still holds the sentence, the weather window has none left.
+    if (keepsBuffer)
+        QVERIFY2(label->text().startsWith(QStringLiteral("GPS: connected to %1, fix ").arg(source)),
+                 qPrintable(label->text()));
+    else
+        QVERIFY2(!label->text().contains(QLatin1String(" old")), qPrintable(label->text()));
 
     pressGetFix(w);
     if (keepsBuffer) {
@@ -254,6 +269,62 @@ void TstGpsWindows::returnToMainClosesConnection()
     QCOMPARE(feedOf(w)->buffer().size(), 0);
 }
 
+void TstGpsWindows::statusLineMatchesTheButton_data()
+{
+    pressedTwice_data();
+}
+
+void TstGpsWindows::statusLineMatchesTheButton()
+{
+    // The line gives the age of the sentence "Get GPS Data" would take, the
+    // oldest usable one, and says so when the buffer holds none.
+    QFETCH(QString, window);
+    HandServer server;
+    useGpsServer(server.port());
+    QWidget *w = windows().show(window);
+    auto *label = w->findChild<QLabel *>(QStringLiteral("lblGpsStatus"));
+    QVERIFY(label);
+    const QString connected = QStringLiteral("GPS: connected to 127.0.0.1:%1, ").arg(server.port());
+    QTRY_COMPARE_WITH_TIMEOUT(feedOf(w)->state(), gps::LinkState::Connected, 10000);
+    auto shownAge = [&]() -> int {
+        static const QRegularExpression age(QStringLiteral(", fix (\\d+) s old$"));
+        const auto m = age.match(label->text());
+        return m.hasMatch() ? m.captured(1).toInt() : -1;
+    };
+
+    // Other sentences keep coming, so the source is never silent.
+    QTimer chatter;
+    connect(&chatter, &QTimer::timeout, &server, [&] { server.send(otherText); });
+    chatter.start(300);
+
+    server.send(example);
+    QTRY_VERIFY_WITH_TIMEOUT(feedOf(w)->fixAgeMs().has_value(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(feedOf(w)->fixAgeMs().value_or(0) >= 2500, 15000);
+    server.send(second);
+    QTRY_VERIFY_WITH_TIMEOUT(feedOf(w)->buffer().text().contains(QLatin1String(second)), 10000);
+    // A tick of the line later, it still ages the first sentence, not the
+    // one just in.
+    QTest::qWait(1200);
+    QVERIFY2(label->text().startsWith(connected), qPrintable(label->text()));
+    QVERIFY2(shownAge() >= 3, qPrintable(label->text()));
+
+    // The buffer overflows and is emptied: the line says there is nothing,
+    // as the button does.
+    server.send(QByteArray(SentenceBuffer::limit + 1, '\n'));
+    QTRY_VERIFY_WITH_TIMEOUT(feedOf(w)->buffer().discards() > 0, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(label->text(), connected + QStringLiteral("no fix yet"), 10000);
+    pressGetFix(w);
+    QCOMPARE(m_seams->messages->texts,
+             QStringList{QStringLiteral("GPS string not available, enter position manually.")});
+
+    // A new sentence: a fresh age again, and the button takes it.
+    server.send(second);
+    QTRY_VERIFY_WITH_TIMEOUT(label->text().startsWith(connected + QStringLiteral("fix ")), 10000);
+    QVERIFY2(shownAge() >= 0 && shownAge() <= 2, qPrintable(label->text()));
+    pressGetFix(w);
+    QCOMPARE(positionTexts(w), secondTexts);
+}
+
 void TstGpsWindows::endToEndWithSimulator()
 {
     Simulator sim({"--port", "0", "--rate", "20"});
@@ -266,7 +337,8 @@ void TstGpsWindows::endToEndWithSimulator()
     QVERIFY(w && w->isOpen());
     QVERIFY(w->beginNewRow());
     w->txtSubmittedBy->setText(QStringLiteral("Ada"));
-    QTRY_VERIFY_WITH_TIMEOUT(w->lblGpsStatus->text().startsWith(QStringLiteral("GPS: connected, fix ")), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        w->lblGpsStatus->text().startsWith(QStringLiteral("GPS: connected to 127.0.0.1:%1, fix ").arg(port)), 10000);
     pressGetFix(w);
     QCOMPARE(positionTexts(w), exampleTexts); // the simulator's start position
 

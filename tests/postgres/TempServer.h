@@ -60,7 +60,9 @@ public:
         return run(m_bin + QStringLiteral("/pg_ctl"),
                    {QStringLiteral("-D"), data(), QStringLiteral("-l"), m_dir.filePath(QStringLiteral("log")),
                     QStringLiteral("-o"),
-                    QStringLiteral("-c listen_addresses='' -c port=5432 -c unix_socket_directories='%1' -c fsync=off").arg(m_dir.path()),
+                    // The port names the socket file: fixed, whatever PGPORT says.
+                    QStringLiteral("-c listen_addresses='' -c unix_socket_directories='%1' -c port=5432 -c fsync=off")
+                        .arg(m_dir.path()),
                     QStringLiteral("-w"), QStringLiteral("start")});
     }
     // "fast": the way a server is shut down for maintenance; clients get

@@ -34,7 +34,14 @@ int main(int argc, char **argv)
                                  QStringLiteral("degrees"), QStringLiteral("36.8020567"));
     const QCommandLineOption lon(QStringLiteral("lon"), QStringLiteral("Start longitude in degrees, east positive."),
                                  QStringLiteral("degrees"), QStringLiteral("-121.7927967"));
-    p.addOptions({host, port, rate, lat, lon});
+    const QCommandLineOption talker(QStringLiteral("talker"),
+                                    QStringLiteral("Talker of the sentences, two capital letters (default GP; GN "
+                                                   "for a multi-system receiver)."),
+                                    QStringLiteral("XX"), QStringLiteral("GP"));
+    const QCommandLineOption pty(QStringLiteral("pty"),
+                                 QStringLiteral("Write the sentences into a new pseudo-terminal, as a serial "
+                                                "receiver, instead of listening on TCP; prints its path."));
+    p.addOptions({host, port, rate, lat, lon, talker, pty});
     // Parsed here rather than by process(), so that a wrong option ends with
     // status 2 like a wrong value, and --help ends with the exit statuses.
     if (!p.parse(QCoreApplication::arguments())) {
@@ -71,8 +78,23 @@ int main(int argc, char **argv)
     if (!ok || !(o.longitude >= -180.0 && o.longitude < 180.0))
         return fail(QStringLiteral("--lon needs degrees from -180 to below 180, not \"%1\".").arg(p.value(lon)));
 
+    const QString talkerValue = p.value(talker);
+    if (talkerValue.size() != 2 || !talkerValue.at(0).isUpper() || !talkerValue.at(1).isUpper()
+        || talkerValue.at(0).unicode() > 'Z' || talkerValue.at(1).unicode() > 'Z')
+        return fail(QStringLiteral("--talker needs two capital letters such as GP or GN, not \"%1\".").arg(talkerValue));
+    o.talker = talkerValue.toLatin1();
+
     GpsSimulator sim(o);
     QString error;
+    if (p.isSet(pty)) {
+        QString path;
+        if (!sim.openPty(&path, &error))
+            return fail(QStringLiteral("cannot create a pseudo-terminal: %1").arg(error));
+        // The first line names the device for the program's serial source.
+        std::printf("bravik-gps-sim writing to %s\n", qPrintable(path));
+        std::fflush(stdout);
+        return app.exec();
+    }
     if (!sim.listen(p.value(host), quint16(portValue), &error))
         return fail(QStringLiteral("cannot listen on %1:%2: %3").arg(p.value(host)).arg(portValue).arg(error));
 
