@@ -136,9 +136,21 @@ void TstGpsSerial::silentUnpluggedAndBack()
 
     // Unplugged: said in the line, the buffer kept; the feed tries again
     // and finds no device for now.
+    // (The line may pass through other words on the way, on a busy
+    // machine; what it said is kept.)
+    QStringList said;
+    const QMetaObject::Connection watching =
+        connect(&feed, &GpsFeed::statusChanged, this, [&] { said << feed.status(); });
     receiver.reset();
-    QTRY_VERIFY_WITH_TIMEOUT(
-        feed.status().startsWith(QStringLiteral("GPS: cannot open %1 (no such device), last fix ").arg(link)), 10000);
+    const QString unplugged = QStringLiteral("GPS: cannot open %1 (no such device), last fix ").arg(link);
+    auto saidUnplugged = [&] {
+        for (const QString &s : said)
+            if (s.startsWith(unplugged))
+                return true;
+        return false;
+    };
+    QTRY_VERIFY2_WITH_TIMEOUT(saidUnplugged(), qPrintable(said.join(QLatin1Char('\n'))), 10000);
+    disconnect(watching);
     QVERIFY(feed.buffer().fix().has_value());
 
     // Plugged in again: the feed finds it by itself.
@@ -146,8 +158,13 @@ void TstGpsSerial::silentUnpluggedAndBack()
     QVERIFY(receiver->waitReady());
     QTRY_COMPARE_WITH_TIMEOUT(feed.state(), LinkState::Connected, 10000);
     feed.takeFix(GpsFeed::AfterFix::EmptyBuffer);
-    receiver->write(second);
-    QTRY_VERIFY_WITH_TIMEOUT(feed.buffer().fix().has_value(), 10000);
+    // A receiver sends its sentences again and again; the first may land
+    // before the port has dropped what was waiting in it.
+    for (int i = 0; i < 100 && !feed.buffer().fix(); ++i) {
+        receiver->write(second);
+        QTest::qWait(100);
+    }
+    QVERIFY(feed.buffer().fix().has_value());
     QCOMPARE(feed.buffer().fix()->ns, QStringLiteral("S"));
 }
 
@@ -184,7 +201,11 @@ void TstGpsSerial::simulatorPty()
     QTRY_VERIFY_WITH_TIMEOUT(feed.buffer().fix().has_value(), 10000);
     QVERIFY(feed.buffer().text().contains(QLatin1String("$GNGLL,")));
     QVERIFY(!feed.buffer().text().contains(QLatin1String("$GP")));
-    QCOMPARE(feed.buffer().fix()->latitudeMinutes, QStringLiteral("48.1234"));
+    // The simulator's position drifts slowly from its start; a busy
+    // machine may open the port a little late.
+    QCOMPARE(feed.buffer().fix()->latitudeInt, QStringLiteral("36"));
+    QVERIFY2(feed.buffer().fix()->latitudeMinutes.startsWith(QLatin1String("48.12")),
+             qPrintable(feed.buffer().fix()->latitudeMinutes));
 
     // Only one program can have a serial port: a second feed is refused
     // while the first has it ...
