@@ -65,14 +65,14 @@ GpsFeed::~GpsFeed()
     }
 }
 
-void GpsFeed::open(const SourceSpec &spec)
+void GpsFeed::open(const SourceSpec &where)
 {
     if (m_source) {
         m_source->disconnect(this);
         m_source->close();
     }
-    m_spec = spec;
-    m_source = makeSource(spec);
+    m_where = where;
+    m_source = makeSource(where);
     connect(m_source.get(), &SentenceSource::opened, this, [this] {
         m_lastData.start();
         m_problem.clear();
@@ -148,7 +148,7 @@ LinkStatus GpsFeed::linkStatus() const
 {
     LinkStatus st;
     st.state = m_state;
-    st.source = m_spec.describe();
+    st.source = m_where.describe();
     st.fixAgeMs = m_buffer.fixAgeMs();
     st.silent = m_state == LinkState::Connected && m_lastData.isValid() && m_lastData.elapsed() > silentAfterMs;
     st.problem = m_state == LinkState::Down ? m_problem : QString();

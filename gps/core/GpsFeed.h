@@ -44,7 +44,7 @@ public:
     ~GpsFeed() override;
 
     // Starts opening and returns at once.
-    void open(const SourceSpec &spec);
+    void open(const SourceSpec &where);
     void open(const QString &host, quint16 port) { open(SourceSpec::tcp(host, port)); }
     // Ends the feed; no further retries.  The buffer stays readable.
     void close();
@@ -54,7 +54,7 @@ public:
     std::optional<GllPosition> takeFix(AfterFix after);
 
     SentenceBuffer &buffer() { return m_buffer; }
-    const SourceSpec &spec() const { return m_spec; }
+    const SourceSpec &where() const { return m_where; }
     SentenceSource *source() const { return m_source.get(); }
     // The network sources' socket (named "winsockGPS"), or nullptr.
     QTcpSocket *socket() const;
@@ -84,7 +84,7 @@ private:
     QTimer *m_retry;
     QTimer *m_tick;
     SentenceBuffer m_buffer;
-    SourceSpec m_spec;
+    SourceSpec m_where;
     LinkState m_state = LinkState::Closed;
     QString m_problem;
     int m_retryMs = 5000;

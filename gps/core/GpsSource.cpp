@@ -47,17 +47,17 @@ QString SourceSpec::describe() const
     return where;
 }
 
-std::unique_ptr<SentenceSource> makeSource(const SourceSpec &spec, QObject *parent)
+std::unique_ptr<SentenceSource> makeSource(const SourceSpec &where, QObject *parent)
 {
-    switch (spec.kind) {
+    switch (where.kind) {
     case SourceSpec::Kind::Gpsd:
-        return std::make_unique<GpsdSource>(spec.host, spec.port, parent);
+        return std::make_unique<GpsdSource>(where.host, where.port, parent);
     case SourceSpec::Kind::Serial:
-        return std::make_unique<SerialSource>(spec.device, spec.baud, parent);
+        return std::make_unique<SerialSource>(where.device, where.baud, parent);
     case SourceSpec::Kind::Tcp:
         break;
     }
-    return std::make_unique<TcpSource>(spec.host, spec.port, parent);
+    return std::make_unique<TcpSource>(where.host, where.port, parent);
 }
 
 // --- TCP ---------------------------------------------------------------------

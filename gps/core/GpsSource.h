@@ -58,7 +58,7 @@ signals:
     void lost(const QString &problem);
 };
 
-std::unique_ptr<SentenceSource> makeSource(const SourceSpec &spec, QObject *parent = nullptr);
+std::unique_ptr<SentenceSource> makeSource(const SourceSpec &where, QObject *parent = nullptr);
 
 // The GPS sentence server: a TCP stream of sentences; nothing is sent.
 class TcpSource : public SentenceSource
