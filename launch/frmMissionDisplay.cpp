@@ -7,6 +7,7 @@
 #include "MissionPictures.h"
 #include "MissionReview.h"
 #include "Platform.h"
+#include "PrediveGate.h"
 #include "RecordFront.h"
 #include "Seams.h"
 #include "Settings.h"
@@ -14,6 +15,7 @@
 #include "GpsLink.h"
 
 #include <QComboBox>
+#include <QDateTime>
 #include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -174,6 +176,11 @@ frmMissionDisplay::frmMissionDisplay(QWidget *parent)
     lblEditsNotice->setStyleSheet(QStringLiteral("QLabel { color: #8a4b00; font-weight: bold; }"));
     lblEditsNotice->setVisible(false);
 
+    lblPrediveCheck = new QLabel(this);
+    named(lblPrediveCheck, "lblPrediveCheck");
+    lblPrediveCheck->setWordWrap(true);
+    lblPrediveCheck->setVisible(false);
+
     lblChecked = new QLabel(QStringLiteral("Mission script checked by:"), this);
     named(lblChecked, "lblChecked");
     cmbChecked = new QComboBox(this);
@@ -228,6 +235,7 @@ frmMissionDisplay::frmMissionDisplay(QWidget *parent)
     buttons->addWidget(cmdRunMission);
     buttons->addWidget(cmdCancel);
     left->addLayout(buttons);
+    left->addWidget(lblPrediveCheck);
 
     auto *right = new QVBoxLayout;
     right->addWidget(lblSummary);
@@ -324,7 +332,55 @@ void frmMissionDisplay::cmdRunMission_Click()
         inform(this, launch::limitRefusal(limits));
         return;
     }
+    if (settings().launchRequirePredive > 0.0) {
+        askForPredive(missionPath, cmbChecked->currentText());
+        return;
+    }
+    startReviewedRun(missionPath, cmbChecked->currentText());
+}
 
+void frmMissionDisplay::askForPredive(const QString &missionPath, const QString &reviewer)
+{
+    if (m_predivePending)
+        return;
+    const int ticket = ++m_prediveAsked;
+    m_predivePending = ticket;
+    cmdRunMission->setEnabled(false);
+    lblPrediveCheck->setText(QStringLiteral("Looking for the predive checklist in the logbook…"));
+    lblPrediveCheck->setVisible(true);
+
+    const Settings &s = settings();
+    const std::chrono::milliseconds timeout(s.statementTimeoutMs);
+    auto answered = [this, ticket, missionPath, reviewer](const logbook::predive::GateAnswer &answer) {
+        if (m_predivePending != ticket)
+            return;
+        m_predivePending = 0;
+        cmdRunMission->setEnabled(true);
+        lblPrediveCheck->setVisible(false);
+        if (!answer.allowsRun()) {
+            inform(this, answer.message);
+            return;
+        }
+        startReviewedRun(missionPath, reviewer);
+    };
+    logbook::predive::checkInBackground({s.databaseDriver, s.database}, s.launchRequirePredive,
+                                        QDateTime::currentDateTimeUtc(), timeout, this, answered);
+    // The connection has limits of its own; this one holds whatever happens.
+    const int patience = s.statementTimeoutMs + 15000;
+    QTimer::singleShot(patience, this, [this, ticket, patience] {
+        if (m_predivePending != ticket)
+            return;
+        m_predivePending = 0;
+        cmdRunMission->setEnabled(true);
+        lblPrediveCheck->setVisible(false);
+        inform(this, QStringLiteral("The predive checklist could not be read from the logbook, so the mission was "
+                                    "not started.\nThe logbook did not answer within %1 s.")
+                         .arg(patience / 1000));
+    });
+}
+
+void frmMissionDisplay::startReviewedRun(const QString &missionPath, const QString &reviewer)
+{
     QVariantMap record;
     if (missionPath == m_reviewedPath) {
         // The file that runs must be the file that was reviewed.
@@ -358,7 +414,7 @@ void frmMissionDisplay::cmdRunMission_Click()
     record.insert(QStringLiteral("ReviewedBytes"), qint64(m_reviewedBytes.size()));
     record.insert(QStringLiteral("ReviewedText"), m_reviewedText);
     record.insert(QStringLiteral("ReviewedAtUtc"), m_reviewedAt);
-    record.insert(QStringLiteral("Reviewer"), cmbChecked->currentText());
+    record.insert(QStringLiteral("Reviewer"), reviewer);
     record.insert(QStringLiteral("Findings"), findingsText(m_check));
     record.insert(QStringLiteral("RunFile"), missionPath);
     record.insert(QStringLiteral("StartedAtUtc"), launch::utcNow());

@@ -38,6 +38,7 @@ public:
     QPushButton *cmdCancel = nullptr;
 
     QLabel *lblEditsNotice = nullptr;   // under the script box, once it was edited
+    QLabel *lblPrediveCheck = nullptr;  // while "Run Mission" waits for the predive checklist
     QLabel *lblSummary = nullptr;
     QTreeWidget *lstFindings = nullptr; // severity, line, text
     bravik::launch::DepthProfileView *picDepthProfile = nullptr;
@@ -51,6 +52,8 @@ private:
     void showCheck();
     void cmdRunMission_Click();
     void cmdCancel_Click();
+    void askForPredive(const QString &missionPath, const QString &reviewer);
+    void startReviewedRun(const QString &missionPath, const QString &reviewer);
 
     QString m_reviewedPath;
     QByteArray m_reviewedBytes;
@@ -61,4 +64,6 @@ private:
     bravik::mission::MissionCheck m_check;
     qint64 m_missionKey = -1;
     QString m_position;
+    int m_predivePending = 0;   // the pending predive check's number; 0 when none
+    int m_prediveAsked = 0;
 };

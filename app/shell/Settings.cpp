@@ -307,6 +307,19 @@ Settings Settings::fromIniFile(const QString &path, const Settings &base, QStrin
             s.vehicleCruiseSpeed = *cruise;
     }
     text("launch/folder", s.launchFolder);
+    if (ini.contains(QStringLiteral("launch/requirePredive"))) {
+        const QString raw = ini.value(QStringLiteral("launch/requirePredive")).toString().trimmed();
+        bool ok = raw.isEmpty();
+        const double hours = ok ? 0.0 : raw.toDouble(&ok);
+        if (!ok || !(hours >= 0.0) || !qIsFinite(hours)) {
+            problem(QStringLiteral("The setting launch/requirePredive has the value \"%1\", which is not a positive "
+                                   "number of hours; \"Run Mission\" does not ask for a predive checklist.")
+                        .arg(raw));
+            s.launchRequirePredive = 0.0;
+        } else {
+            s.launchRequirePredive = hours;
+        }
+    }
 
     // A new roster carries the derived lists along unless they are given too.
     QStringList roster = s.crewRoster;

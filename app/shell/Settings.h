@@ -63,6 +63,10 @@ struct Settings
     // Where the launch console keeps the status files of the commands it
     // started ([launch] folder).
     QString launchFolder;
+    // "Run Mission" needs a predive checklist stored within this many hours
+    // with every "Operational" and "Valid" box ticked ([launch]
+    // requirePredive); 0, the default, asks for none.
+    double launchRequirePredive = 0.0;
 
     static Settings defaults();
 

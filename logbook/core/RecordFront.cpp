@@ -745,6 +745,25 @@ void RecordFront::openInBackground(const DatabaseLocation &where, QObject *conte
     }, Qt::QueuedConnection);
 }
 
+void RecordFront::runInBackground(const QString &name, QObject *context, std::function<void()> work,
+                                  std::function<void()> done)
+{
+    QThread *thread = startThread(name);
+    auto *worker = new QObject;
+    worker->moveToThread(thread);
+    QObject::connect(thread, &QThread::finished, worker, &QObject::deleteLater);
+    QPointer<QObject> guard(context);
+    QMetaObject::invokeMethod(worker, [guard, work = std::move(work), done = std::move(done)] {
+        if (work)
+            work();
+        QMetaObject::invokeMethod(QCoreApplication::instance(), [guard, done] {
+            if (guard && done)
+                done();
+        }, Qt::QueuedConnection);
+        QThread::currentThread()->quit();
+    }, Qt::QueuedConnection);
+}
+
 } // namespace bravik::logbook
 
 #include "RecordFront.moc"

@@ -109,6 +109,10 @@ public:
     // opened).
     static void openInBackground(const DatabaseLocation &where, QObject *context,
                                  std::function<void(const QString &error)> done);
+    // Runs `work` on a thread of its own (one finishAll() waits for), then
+    // `done` on `context`'s thread unless `context` is gone by then.
+    static void runInBackground(const QString &name, QObject *context, std::function<void()> work,
+                                std::function<void()> done);
 
 Q_SIGNALS:
     void rowShown();

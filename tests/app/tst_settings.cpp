@@ -53,6 +53,7 @@ void TestSettings::defaults()
     QCOMPARE(s.assignees().last(), QStringLiteral("AUV Ops Team"));
     QCOMPARE(s.assignees().size(), 7);
     QCOMPARE(s.statementTimeoutMs, 20000);
+    QCOMPARE(s.launchRequirePredive, 0.0);
 #ifndef Q_OS_WIN
     QVERIFY(s.database.startsWith(QDir::homePath()));
     QVERIFY(s.database.endsWith(QLatin1String("/Bravik/Utilities/BravikLogUtility/BravikDatabase.sqlite")));
@@ -69,12 +70,14 @@ void TestSettings::iniOverrides()
         "[missions]\nfolder=/data/missions\n"
         "[commands]\nrun=/opt/auv/run\nrunArguments=--vehicle, bravik1\nstop=/opt/auv/stop\n"
         "[gps]\nhost=192.0.2.7\nport=4001\n"
-        "[crew]\nroster=Kim, Lou, Max, Ned, Ola, Pia, Quin\n");
+        "[crew]\nroster=Kim, Lou, Max, Ned, Ola, Pia, Quin\n"
+        "[launch]\nrequirePredive=6.5\n");
     QStringList problems;
     const Settings s = Settings::fromIniFile(path, Settings::defaults(), &problems);
     QVERIFY2(problems.isEmpty(), qPrintable(problems.join('\n')));
     QCOMPARE(s.database, QStringLiteral("/data/crew.sqlite"));
     QCOMPARE(s.statementTimeoutMs, 7500);
+    QCOMPARE(s.launchRequirePredive, 6.5);
     QCOMPARE(s.missionsFolder, QStringLiteral("/data/missions"));
     QCOMPARE(s.runProgram, QStringLiteral("/opt/auv/run"));
     QCOMPARE(s.runArguments, (QStringList{"--vehicle", "bravik1"}));
@@ -109,6 +112,9 @@ void TestSettings::badValues_data()
     QTest::newRow("unknown serial option") << QByteArray("[gps]\nsource=serial:/dev/ttyUSB0?parity=E\n") << "gps/source";
     QTest::newRow("unknown talker") << QByteArray("[gps]\ntalkers=GP, BD\n") << "gps/talkers";
     QTest::newRow("no talkers") << QByteArray("[gps]\ntalkers=\n") << "gps/talkers";
+    QTest::newRow("predive hours not a number") << QByteArray("[launch]\nrequirePredive=six\n") << "launch/requirePredive";
+    QTest::newRow("predive hours negative") << QByteArray("[launch]\nrequirePredive=-2\n") << "launch/requirePredive";
+    QTest::newRow("predive hours with a unit") << QByteArray("[launch]\nrequirePredive=6h\n") << "launch/requirePredive";
 }
 
 void TestSettings::badValues()
@@ -130,6 +136,7 @@ void TestSettings::badValues()
     QCOMPARE(s.gpsHost, d.gpsHost);
     QCOMPARE(s.gpsBaud, d.gpsBaud);
     QCOMPARE(s.gpsTalkers, d.gpsTalkers);
+    QCOMPARE(s.launchRequirePredive, 0.0);
 }
 
 void TestSettings::vehicleLimits_data()
