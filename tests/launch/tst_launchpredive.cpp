@@ -23,6 +23,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QtTest>
 #include <memory>
@@ -239,6 +240,43 @@ private Q_SLOTS:
         QCOMPARE(m_seams->commands->calls.size(), 1);
         QCOMPARE(launchRecords(), 1);
         QVERIFY(m_seams->messages->texts.isEmpty());
+    }
+
+    // A server that holds the predive table locked: the window goes on
+    // answering while it waits, says what it waits for, and refuses the run
+    // once the statement timeout has passed.
+    void lockedTableDoesNotFreezeTheWindow()
+    {
+        if (!test::postgresRequested())
+            QSKIP("a reader of a SQLite file in WAL mode is never held up by a writer");
+        Settings s = settings();
+        s.statementTimeoutMs = 1500;
+        setSettings(s);
+        submitPredive(QStringLiteral("Ben"), {});
+        selectMission(missionFile());
+        if (QTest::currentTestFailed())
+            return;
+        frmMissionDisplay *w = review();
+        typeInto(w->cmbChecked, QStringLiteral("Ada"));
+        m_probe->sql(QStringLiteral("BEGIN"));
+        m_probe->sql(QStringLiteral("LOCK TABLE \"Predive\" IN ACCESS EXCLUSIVE MODE"));
+        QTest::mouseClick(w->cmdRunMission, Qt::LeftButton);
+        QVERIFY(m_seams->messages->texts.isEmpty());
+        QVERIFY(w->lblPrediveCheck->isVisible());
+        QCOMPARE(w->lblPrediveCheck->text(), QStringLiteral("Looking for the predive checklist in the logbook…"));
+        QVERIFY(!w->cmdRunMission->isEnabled());
+        // The window still takes typing meanwhile.
+        QTest::keyClicks(w->txtMissionScript, QStringLiteral("x"));
+        QTRY_VERIFY(w->lblEditsNotice->isVisible());
+        QTRY_COMPARE_WITH_TIMEOUT(m_seams->messages->texts.size(), 1, 30000);
+        m_probe->sql(QStringLiteral("ROLLBACK"));
+        QCOMPARE(m_seams->messages->texts.first(),
+                 QStringLiteral("The predive checklist could not be read from the logbook, so the mission was not "
+                                "started.\nThe logbook did not answer within 1.5 s."));
+        QVERIFY(m_seams->commands->calls.isEmpty());
+        QVERIFY(w->cmdRunMission->isEnabled());
+        QVERIFY(!w->lblPrediveCheck->isVisible());
+        QCOMPARE(launchRecords(), 0);
     }
 
     // A logbook that cannot be read refuses the run and says so.
