@@ -233,12 +233,13 @@ GateAnswer check(Database &db, double hours, const QDateTime &now, std::chrono::
     if (!latest->unticked.isEmpty()) {
         answer.verdict = GateAnswer::Verdict::Refused;
         answer.message = QStringLiteral("The latest predive checklist (%1%2) has %3 not ticked: %4.\n"
-                                        "Tick %5 in that checklist once checked, or complete a new one, then run "
-                                        "the mission again.")
+                                        "Tick %5 in that checklist once %6 checked, or complete a new one, then "
+                                        "run the mission again.")
                              .arg(whenText(latest->stampedAt), byText(*latest),
                                   latest->unticked.size() == 1 ? QStringLiteral("this") : QStringLiteral("these"),
                                   latest->unticked.join(QStringLiteral(", ")),
-                                  latest->unticked.size() == 1 ? QStringLiteral("it") : QStringLiteral("them"));
+                                  latest->unticked.size() == 1 ? QStringLiteral("it") : QStringLiteral("them"),
+                                  latest->unticked.size() == 1 ? QStringLiteral("it is") : QStringLiteral("they are"));
         return answer;
     }
     answer.verdict = GateAnswer::Verdict::Passed;

@@ -118,20 +118,20 @@ private Q_SLOTS:
         QTest::newRow("one box unticked")
             << six << QStringList{"30;Ben;DVL Operational"} << false
             << QStringLiteral("The latest predive checklist (2026-12-08 09:30 UTC, by Ben) has this not ticked: "
-                              "DVL Operational.\nTick it in that checklist once checked, or complete a new one, "
-                              "then run the mission again.")
+                              "DVL Operational.\nTick it in that checklist once it is checked, or complete a new "
+                              "one, then run the mission again.")
             << 0;
         QTest::newRow("two unticked")
             << six << QStringList{"30;Ben;GPS Fix Valid,DVL Operational"} << false
             << QStringLiteral("The latest predive checklist (2026-12-08 09:30 UTC, by Ben) has these not ticked: "
-                              "DVL Operational, GPS Fix Valid.\nTick them in that checklist once checked, or "
-                              "complete a new one, then run the mission again.")
+                              "DVL Operational, GPS Fix Valid.\nTick them in that checklist once they are checked, "
+                              "or complete a new one, then run the mission again.")
             << 0;
         QTest::newRow("payload unticked")
             << six << QStringList{"5;Cai;PayloadOperational"} << false
             << QStringLiteral("The latest predive checklist (2026-12-08 09:55 UTC, by Cai) has this not ticked: "
-                              "Payload Operational.\nTick it in that checklist once checked, or complete a new "
-                              "one, then run the mission again.")
+                              "Payload Operational.\nTick it in that checklist once it is checked, or complete a "
+                              "new one, then run the mission again.")
             << 0;
         QTest::newRow("other boxes do not count")
             << six << QStringList{"30;Ada;CFG files valid,MVC Time Synch,USBL Beacon ON,MissionScriptsPrepared"}
@@ -139,8 +139,8 @@ private Q_SLOTS:
         QTest::newRow("latest decides over an older complete one")
             << six << QStringList{"120;Ada;", "10;Ben;Rudder Operational"} << false
             << QStringLiteral("The latest predive checklist (2026-12-08 09:50 UTC, by Ben) has this not ticked: "
-                              "Rudder Operational.\nTick it in that checklist once checked, or complete a new "
-                              "one, then run the mission again.")
+                              "Rudder Operational.\nTick it in that checklist once it is checked, or complete a "
+                              "new one, then run the mission again.")
             << 0;
         QTest::newRow("latest by its stamp, not by when it reached the logbook")
             << six << QStringList{"10;Ben;", "120;Ada;AHRS Operational"} << true << QString() << 0;
