@@ -21,9 +21,9 @@ const QDateTime kNow(QDate(2026, 12, 8), QTime(10, 0, 0), Qt::UTC);
 // One checklist: "AGE;SUBMITTER;UNTICKED,UNTICKED".  AGE is minutes before
 // now (negative: ahead of now), or "null", "empty" or "junk" for a stamp
 // that is missing, empty or not a time.
-void addChecklist(LogbookFile &file, const QString &spec)
+void addChecklist(LogbookFile &file, const QString &described)
 {
-    const QStringList parts = spec.split(QLatin1Char(';'));
+    const QStringList parts = described.split(QLatin1Char(';'));
     const QString age = parts.value(0);
     const QString submitter = parts.value(1);
     const QStringList unticked = parts.value(2).split(QLatin1Char(','), Qt::SkipEmptyParts);
