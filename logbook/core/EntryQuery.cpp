@@ -2,6 +2,7 @@
 
 #include "Database.h"
 #include "Dialect.h"
+#include "NativeHandle.h"
 #include "Schema.h"
 #include "TextFold.h"
 
@@ -13,6 +14,7 @@
 #include <QVariant>
 #include <algorithm>
 #include <optional>
+#include <vector>
 
 namespace bravik::logbook {
 
@@ -66,6 +68,7 @@ struct EntryQuery::Private
     QStringList columns;
     QList<bool> booleans;
     QString select;           // up to WHERE … (range, filter), ORDER BY, LIMIT
+    QString scanSelect;       // the filter only, newest first, no limit
     QVariantList filterValues;
     std::optional<QSqlQuery> query;
     bool haveBounds = false;
@@ -125,6 +128,12 @@ struct EntryQuery::Private
         select = QStringLiteral("SELECT %1 FROM %2 WHERE %3 ORDER BY %4 DESC LIMIT ?")
                      .arg(names.join(QStringLiteral(", ")), Dialect::quote(def->name),
                           where.join(QStringLiteral(" AND ")), key);
+        const QStringList filterOnly = where.mid(1);
+        scanSelect = QStringLiteral("SELECT %1 FROM %2%3 ORDER BY %4 DESC")
+                         .arg(names.join(QStringLiteral(", ")), Dialect::quote(def->name),
+                              filterOnly.isEmpty() ? QString()
+                                                   : QStringLiteral(" WHERE ") + filterOnly.join(QStringLiteral(" AND ")),
+                              key);
     }
 
     bool fail(const QSqlQuery &q)
@@ -257,6 +266,53 @@ bool EntryQuery::fetch(qint64 before, int limit, const RowsFound &found, const s
         span = std::min<qint64>(span * 2, 262144);
     }
     *exhausted = high <= d->lowest;
+    return true;
+}
+
+bool EntryQuery::scan(const TextRow &row)
+{
+    if (!d->def)
+        return false;
+    QList<bool> booleans{false};
+    booleans << d->booleans;
+    QString error;
+    switch (native::scanText(d->database.connection(), d->scanSelect, d->filterValues, booleans, row, &error)) {
+    case native::ScanResult::Done:
+    case native::ScanResult::Ended:
+        return true;
+    case native::ScanResult::Failed:
+        d->error = error;
+        return false;
+    case native::ScanResult::Unsupported:
+        break;
+    }
+    // Through Qt a page at a time, so a server's whole result is never held.
+    const int columns = int(d->columns.size()) + 1;
+    std::vector<QByteArray> texts(static_cast<size_t>(columns));
+    std::vector<QByteArrayView> views(static_cast<size_t>(columns));
+    qint64 before = -1;
+    bool exhausted = false, ended = false;
+    while (!exhausted && !ended) {
+        qint64 last = -1;
+        const bool ok = fetch(before, 2000, [&](const QList<Entry> &rows) {
+            for (const Entry &e : rows) {
+                if (ended)
+                    return;
+                texts[0] = QByteArray::number(e.key);
+                for (int c = 1; c < columns; ++c)
+                    texts[size_t(c)] = e.values.at(c - 1).toUtf8();
+                for (int c = 0; c < columns; ++c)
+                    views[size_t(c)] = texts[size_t(c)];
+                ended = !row(views.data(), columns);
+            }
+            last = rows.last().key;
+        }, nullptr, &exhausted);
+        if (!ok)
+            return false;
+        if (last < 0)
+            break;
+        before = last;
+    }
     return true;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -63,6 +64,15 @@ public:
     // Stops early when `stop` becomes true.  *exhausted tells whether no
     // older matching row remains.  False on an engine failure (error()).
     bool fetch(qint64 before, int limit, const RowsFound &found, const std::atomic_bool *stop, bool *exhausted);
+
+    // Reads every matching row newest first in one forward pass (for an
+    // export): each row as UTF-8 texts, the key first and then columns()
+    // (a missing text empty, check boxes "true" or "false"), valid only
+    // during the call.  `row` returning false ends the pass.  On SQLite the
+    // texts come straight from the engine; elsewhere a page at a time.
+    // False on an engine failure (error()).
+    using TextRow = std::function<bool(const QByteArrayView *fields, int count)>;
+    bool scan(const TextRow &row);
 
     // How far the last fetch got: the share of the table's key range
     // searched, 0 to 1.

@@ -101,14 +101,71 @@ QStringList exportHeader(const QString &table)
 ExportResult exportCsv(const ExportRequest &request, QIODevice *out, const ExportProgress &progress,
                        QString *error, qint64 *rows)
 {
-    return stream(request, progress, error,
-        [&](const QStringList &columns) { return out->write(csv::record(QStringList{keyColumn()} + columns)) >= 0; },
-        [&](const QList<Entry> &batch) {
-            QByteArray chunk;
-            for (const Entry &e : batch)
-                chunk += csv::record(QStringList{QString::number(e.key)} + e.values);
-            return out->write(chunk) == chunk.size();
-        }, rows);
+    QString openError;
+    auto db = Database::open(request.where, &openError);
+    if (!db) {
+        *error = openError;
+        return ExportResult::Failed;
+    }
+    EntryQuery query(*db, request.table, request.filter);
+    if (!query.isValid()) {
+        *error = query.error();
+        return ExportResult::Failed;
+    }
+    const QString cannotWrite = QStringLiteral("The export could not be written.");
+    if (out->write(csv::record(QStringList{keyColumn()} + query.columns())) < 0) {
+        *error = cannotWrite;
+        return ExportResult::Failed;
+    }
+    const qint64 total = query.tableRows();
+    // One forward pass into a large buffer, written out when full; the
+    // progress (and a cancel) is heard every few thousand rows.
+    constexpr qsizetype kFlushAt = 1 << 20;
+    constexpr qint64 kProgressEvery = 4096;
+    QByteArray buffer;
+    buffer.reserve(kFlushAt + 64 * 1024);
+    qint64 written = 0;
+    bool writeFailed = false, cancelled = false;
+    auto flush = [&] {
+        if (buffer.isEmpty())
+            return true;
+        writeFailed = out->write(buffer) != buffer.size();
+        buffer.resize(0);
+        return !writeFailed;
+    };
+    const bool ok = query.scan([&](const QByteArrayView *fields, int count) {
+        for (int i = 0; i < count; ++i) {
+            if (i)
+                buffer += ',';
+            csv::appendField(buffer, fields[i]);
+        }
+        buffer += "\r\n";
+        ++written;
+        if (buffer.size() >= kFlushAt && !flush())
+            return false;
+        if (written % kProgressEvery == 0) {
+            if (rows)
+                *rows = written;
+            if (progress && !progress(written, total)) {
+                cancelled = true;
+                return false;
+            }
+        }
+        return true;
+    });
+    if (!ok) {
+        *error = query.error();
+        return ExportResult::Failed;
+    }
+    if (writeFailed || (!cancelled && !flush())) {
+        *error = cannotWrite;
+        return ExportResult::Failed;
+    }
+    if (rows)
+        *rows = written;
+    if (cancelled || (progress && !progress(written, total)))
+        return ExportResult::Cancelled;
+    return ExportResult::Done;
 }
 
 ExportResult exportReport(const ExportRequest &request, QPagedPaintDevice *device, const ExportProgress &progress,
