@@ -15,7 +15,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPrintDialog>
 #include <QPrinter>
 #include <QProgressDialog>
 #include <QPushButton>
@@ -292,9 +291,7 @@ void frmLogbookList::exportTo(ExportRequest::Format format)
 void frmLogbookList::printEntries()
 {
     QPrinter printer;
-    QPrintDialog dialog(&printer, this);
-    dialog.setObjectName(QStringLiteral("dlgPrint"));
-    if (dialog.exec() != QDialog::Accepted)
+    if (!printDialogs().choose(this, &printer))
         return;
     QString error;
     if (exportReport(request(ExportRequest::Pdf), &printer, {}, &error) == ExportResult::Failed)

@@ -1,6 +1,6 @@
 // The list window: its model's keyset pages (under Qt's model tester), the
 // filter typed as a person types it, opening an entry in its record window,
-// and a cancelled export.
+// a long search stopped with its button, printing, and a cancelled export.
 #include "EntryListModel.h"
 #include "LogbookProbe.h"
 #include "RecordCursor.h"
@@ -18,8 +18,11 @@
 #include <QPlainTextEdit>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTableView>
 #include <QTest>
+#include <QTimer>
 
 using namespace bravik;
 using namespace bravik::logbook;
@@ -176,6 +179,103 @@ private Q_SLOTS:
         QVERIFY(f.open(QIODevice::ReadOnly));
         QCOMPARE(f.readAll().count("\r\n"), 50001);
         QVERIFY(w->lblStatus->text().startsWith(QLatin1String("Exported to")));
+    }
+
+    // Print… prints what the list shows (its filter applied); cancelling
+    // the dialog prints nothing and says nothing.
+    void printShownEntries_data()
+    {
+        QTest::addColumn<bool>("accept");
+        QTest::newRow("printed") << true;
+        QTest::newRow("cancelled") << false;
+    }
+    void printShownEntries()
+    {
+        QFETCH(bool, accept);
+        const QString pdftotext = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
+        if (accept && pdftotext.isEmpty())
+            QSKIP("pdftotext (poppler-utils) is not installed");
+        addNotes(12);
+        auto *w = windows().show<frmLogbookList>();
+        w->cmbKind->setCurrentIndex(w->cmbKind->findText(QStringLiteral("Miscellaneous")));
+        QTRY_COMPARE(w->model()->rowCount(), 12);
+        QTest::keyClicks(w->txtContains, QStringLiteral("NOTE 1"));
+        QTest::keyClick(w->txtContains, Qt::Key_Return);
+        QTRY_VERIFY(!w->model()->isBusy() && w->model()->rowCount() == 4);   // 1, 10, 11, 12
+
+        const QString path = m_settings->path(QStringLiteral("printed.pdf"));
+        m_seams->printing->answers.enqueue(accept ? path : QString());
+        QTest::mouseClick(w->findChild<QPushButton *>(QStringLiteral("cmdPrint")), Qt::LeftButton);
+        QCOMPARE(m_seams->printing->asked, 1);
+        QVERIFY(m_seams->messages->texts.isEmpty());
+        QCOMPARE(QFile::exists(path), accept);
+        if (!accept)
+            return;
+        QProcess p;
+        p.start(pdftotext, {QStringLiteral("-enc"), QStringLiteral("UTF-8"), path, QStringLiteral("-")});
+        QVERIFY(p.waitForFinished(30000));
+        QCOMPARE(p.exitCode(), 0);
+        const QString text = QString::fromUtf8(p.readAllStandardOutput()).simplified();
+        QVERIFY2(text.contains(QStringLiteral("containing \"NOTE 1\"")), qPrintable(text.left(300)));
+        for (int r = 0; r < w->model()->rowCount(); ++r) {
+            const QString entry = QStringLiteral("Entry %1").arg(w->model()->keyAt(r));
+            QVERIFY2(text.contains(entry + QLatin1Char(' ')) || text.endsWith(entry), qPrintable(entry));
+            const QString note = w->model()->data(w->model()->index(r, 2), Qt::UserRole).toString();
+            QVERIFY2(text.contains(note), qPrintable(note));
+        }
+        QVERIFY(!text.contains(QStringLiteral("note 5")));
+        QVERIFY(!text.contains(QStringLiteral("note 2 ")));
+    }
+
+    // A search through a large table for a text nowhere in it: the window
+    // goes on answering, Stop ends the search, and a new one works.
+    void stopALongSearchWithTheButton()
+    {
+        const QString padding = QStringLiteral(" Battery swap, tailcone checked, fins and antenna inspected, "
+                                               "O-rings greased, vacuum held at 8 inHg for ten minutes, all good.");
+        const int rows = 300000;
+        m_probe->sql(QStringLiteral("INSERT INTO \"Miscellaneous\" (\"Note\", \"SubmittedBy\") "
+                                    "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %1) "
+                                    "SELECT 'note ' || i || ?, 'Ana' FROM n").arg(rows),
+                     {padding});
+        QCOMPARE(m_probe->count(QStringLiteral("Miscellaneous")), rows);
+        auto *w = windows().show<frmLogbookList>();
+        w->cmbKind->setCurrentIndex(w->cmbKind->findText(QStringLiteral("Miscellaneous")));
+        QTRY_VERIFY_WITH_TIMEOUT(!w->model()->isBusy() && w->model()->rowCount() > 0, 20000);
+        auto *stop = w->findChild<QPushButton *>(QStringLiteral("cmdStop"));
+        QVERIFY(stop && !stop->isEnabled());
+
+        int ticks = 0;
+        QTimer timer;
+        timer.setInterval(5);
+        connect(&timer, &QTimer::timeout, this, [&] { ++ticks; });
+        timer.start();
+        w->txtContains->setFocus();
+        QTest::keyClicks(w->txtContains, QStringLiteral("zebra"));
+        QTest::keyClick(w->txtContains, Qt::Key_Return);
+        QVERIFY(w->model()->isBusy());
+        QVERIFY(stop->isEnabled());
+        QVERIFY(w->lblStatus->text().startsWith(QLatin1String("Searching")));
+        // The event loop runs while the search does.
+        const int before = ticks;
+        QTRY_VERIFY_WITH_TIMEOUT(ticks >= before + 3, 5000);
+        QVERIFY2(w->model()->isBusy(), "the search ended before Stop could be pressed");
+        QTest::mouseClick(stop, Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!w->model()->isBusy(), 10000);
+        QVERIFY(w->model()->wasStopped());
+        QCOMPARE(w->model()->rowCount(), 0);
+        QCOMPARE(w->lblStatus->text(), QStringLiteral("Search stopped: 0 found. Press Find to search again."));
+        QVERIFY(!stop->isEnabled());
+
+        // A new search afterwards runs to its end.
+        w->txtContains->clear();
+        QTest::keyClicks(w->txtContains, QStringLiteral("note 29999"));
+        QTest::mouseClick(w->findChild<QPushButton *>(QStringLiteral("cmdFind")), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!w->model()->isBusy(), 60000);
+        QVERIFY(!w->model()->wasStopped());
+        QCOMPARE(w->model()->rowCount(), 11);   // 299990 to 299999, then 29999
+        QCOMPARE(w->lblStatus->text(), QStringLiteral("11 entries"));
+        QVERIFY(m_seams->messages->texts.isEmpty());
     }
 };
 
