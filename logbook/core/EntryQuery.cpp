@@ -29,7 +29,10 @@ QString EntryFilter::describe() const
         parts << QStringLiteral("stamped from %1").arg(since);
     if (!until.isEmpty())
         parts << QStringLiteral("stamped until %1").arg(until);
-    return parts.isEmpty() ? QStringLiteral("all entries") : parts.join(QStringLiteral(", "));
+    QString text = parts.isEmpty() ? QStringLiteral("all entries") : parts.join(QStringLiteral(", "));
+    if (includeVoid)
+        text += QStringLiteral(", void entries included");
+    return text;
 }
 
 bool EntryFilter::parseBound(const QString &text, bool endOfRange, QString *bound)
@@ -97,7 +100,14 @@ struct EntryQuery::Private
         for (const QString &c : columns)
             names << Dialect::quote(c);
         const QString key = Dialect::quote(keyColumn());
+        // The export reads the key and the columns; the list also whether
+        // a row was corrected or voided, from the same row.
+        const QString exported = names.join(QStringLiteral(", "));
+        names << Dialect::quote(rowVersionColumn()) << Dialect::quote(voidedColumn())
+              << Dialect::quote(voidReasonColumn());
         QStringList where{QStringLiteral("%1 < ? AND %1 >= ?").arg(key)};
+        if (!filter.includeVoid)
+            where << QStringLiteral("NOT COALESCE(%1, %2)").arg(Dialect::quote(voidedColumn()), dialect.booleanDefault);
         if (!filter.contains.isEmpty()) {
             QStringList any;
             for (int i = 0; i < columns.size(); ++i) {
@@ -130,7 +140,7 @@ struct EntryQuery::Private
                           where.join(QStringLiteral(" AND ")), key);
         const QStringList filterOnly = where.mid(1);
         scanSelect = QStringLiteral("SELECT %1 FROM %2%3 ORDER BY %4 DESC")
-                         .arg(names.join(QStringLiteral(", ")), Dialect::quote(def->name),
+                         .arg(exported, Dialect::quote(def->name),
                               filterOnly.isEmpty() ? QString()
                                                    : QStringLiteral(" WHERE ") + filterOnly.join(QStringLiteral(" AND ")),
                               key);
@@ -236,13 +246,17 @@ bool EntryQuery::fetch(qint64 before, int limit, const RowsFound &found, const s
             Entry e;
             e.key = q.value(0).toLongLong();
             e.values.reserve(d->columns.size());
-            for (int c = 0; c < d->columns.size(); ++c) {
+            const int n = int(d->columns.size());
+            for (int c = 0; c < n; ++c) {
                 const QVariant v = q.value(c + 1);
                 if (d->booleans.at(c))
                     e.values << (v.toBool() ? QStringLiteral("true") : QStringLiteral("false"));
                 else
                     e.values << v.toString();
             }
+            e.changed = q.value(n + 1).toLongLong() > 0;
+            e.voided = q.value(n + 2).toBool();
+            e.voidReason = q.value(n + 3).toString();
             rows << e;
         }
         if (q.lastError().isValid()) {

@@ -229,8 +229,11 @@ ExportResult exportReport(const ExportRequest &request, QPagedPaintDevice *devic
         },
         [&](const QList<Entry> &batch) {
             for (const Entry &e : batch) {
-                QString html = QStringLiteral("<p style='margin-top:6px'><b>Entry %1</b></p><table cellspacing='0' cellpadding='1'>")
-                                   .arg(e.key);
+                const QString mark = e.voided ? QStringLiteral(" &mdash; VOID: %1").arg(e.voidReason.toHtmlEscaped())
+                                              : QString();
+                QString html = QStringLiteral("<p style='margin-top:6px'><b>Entry %1</b>%2</p><table cellspacing='0' cellpadding='1'>")
+                                   .arg(e.key)
+                                   .arg(mark);
                 for (int i = 0; i < columns.size(); ++i) {
                     const QString v = displayValue(e.values.at(i), booleans.at(i));
                     if (v.isEmpty())

@@ -6,6 +6,7 @@
 #include "Seams.h"
 #include "Settings.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QEvent>
@@ -94,11 +95,14 @@ frmLogbookList::frmLogbookList()
     grdEntries->installEventFilter(this);
 
     lblStatus = named(new QLabel(this), "lblStatus");
+    chkIncludeVoid = named(new QCheckBox(QStringLiteral("Include void entries"), this), "chkIncludeVoid");
+    chkIncludeVoid->setToolTip(QStringLiteral("Exports and prints leave voided entries out unless this is checked"));
     cmdExportCsv = named(new QPushButton(QStringLiteral("Export CSV…"), this), "cmdExportCsv");
     cmdExportPdf = named(new QPushButton(QStringLiteral("Export PDF…"), this), "cmdExportPdf");
     cmdPrint = named(new QPushButton(QStringLiteral("Print…"), this), "cmdPrint");
     auto *bottom = new QHBoxLayout;
     bottom->addWidget(lblStatus, 1);
+    bottom->addWidget(chkIncludeVoid);
     bottom->addWidget(cmdExportCsv);
     bottom->addWidget(cmdExportPdf);
     bottom->addWidget(cmdPrint);
@@ -216,6 +220,7 @@ ExportRequest frmLogbookList::request(ExportRequest::Format format) const
     r.where = {settings().databaseDriver, settings().database};
     r.table = m_model->table();
     r.filter = m_model->filter();
+    r.filter.includeVoid = chkIncludeVoid->isChecked();
     r.format = format;
     r.exportedAt = QDateTime::currentDateTimeUtc();
     return r;

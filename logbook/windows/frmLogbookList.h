@@ -8,6 +8,7 @@
 #include <atomic>
 #include <memory>
 
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -22,7 +23,9 @@ class EntryListModel;
 
 // "Logbook": the entries of one kind of record as a table, newest first,
 // with a filter; an entry opens in its record window; the rows shown can be
-// exported as CSV or PDF, or printed.
+// exported as CSV or PDF, or printed.  Rows changed after their first store
+// carry a mark; voided rows are greyed, and left out of the exports unless
+// "Include void entries" is checked.
 class frmLogbookList : public ManagedWindow
 {
     Q_OBJECT
@@ -37,6 +40,7 @@ public:
     QPushButton *cmdFind, *cmdStop;
     QTableView *grdEntries;
     QLabel *lblStatus;
+    QCheckBox *chkIncludeVoid;   // the exports and Print… take voided rows too
     QPushButton *cmdExportCsv, *cmdExportPdf, *cmdPrint;
 
     EntryListModel *model() const { return m_model; }
