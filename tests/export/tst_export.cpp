@@ -229,6 +229,88 @@ private Q_SLOTS:
         QCOMPARE(lastWritten, qint64(back.size() - 1));   // the last report counts every row
     }
 
+    // A voided entry stays in its table but leaves the exports unless they
+    // are asked for it: in the core and through the program, CSV and PDF.
+    void voidedEntriesLeftOutUnlessAsked_data()
+    {
+        QTest::addColumn<bool>("throughProgram");
+        QTest::addColumn<int>("format");
+        QTest::addColumn<bool>("includeVoid");
+        for (bool program : {false, true})
+            for (int format : {int(ExportRequest::Csv), int(ExportRequest::Pdf)})
+                for (bool include : {false, true})
+                    QTest::addRow("%s %s %s", program ? "program" : "core", format == ExportRequest::Csv ? "csv" : "pdf",
+                                  include ? "with void" : "without void")
+                        << program << format << include;
+    }
+    void voidedEntriesLeftOutUnlessAsked()
+    {
+        QFETCH(bool, throughProgram);
+        QFETCH(int, format);
+        QFETCH(bool, includeVoid);
+        QSqlDatabase raw = m_file.raw();
+        QSqlQuery q(raw);
+        QVERIFY(q.exec(QStringLiteral("DELETE FROM \"Purchases\"")));   // the test's own table, afresh
+        QVERIFY(q.prepare(QStringLiteral("INSERT INTO \"Purchases\" (\"Item\", \"SubmittedBy\") VALUES (?, 'Ana')")));
+        for (const char *item : {"O-ring kit", "Wrong pinger", "Spare rudder", "Duplicate order"}) {
+            q.bindValue(0, QString::fromLatin1(item));
+            QVERIFY(q.exec());
+        }
+        // Voided as the record window does it; one more row only corrected.
+        QVERIFY(q.exec(QStringLiteral("UPDATE \"Purchases\" SET \"Voided\" = TRUE, \"VoidReason\" = 'ordered twice', "
+                                      "\"RowVersion\" = \"RowVersion\" + 1 WHERE \"Item\" IN ('Wrong pinger', 'Duplicate order')")));
+        QVERIFY(q.exec(QStringLiteral("UPDATE \"Purchases\" SET \"Vendor\" = 'Deck Supply', \"RowVersion\" = 2 "
+                                      "WHERE \"Item\" = 'Spare rudder'")));
+        const QStringList kept{QStringLiteral("O-ring kit"), QStringLiteral("Spare rudder")};
+        const QStringList voided{QStringLiteral("Wrong pinger"), QStringLiteral("Duplicate order")};
+
+        const bool csvFormat = format == ExportRequest::Csv;
+        const QString path = m_file.dir.filePath(csvFormat ? QStringLiteral("void.csv") : QStringLiteral("void.pdf"));
+        QFile::remove(path);
+        if (throughProgram) {
+            QStringList args{"--export", "Purchases", "--format", csvFormat ? "csv" : "pdf", "--output", path,
+                             "--database", m_file.where().location};
+            if (includeVoid)
+                args << "--include-void";
+            const Run r = runProgram(args);
+            QVERIFY2(r.status == 0, r.err.constData());
+        } else {
+            ExportRequest request{m_file.where(), QStringLiteral("Purchases"), {}, ExportRequest::Format(format)};
+            request.filter.includeVoid = includeVoid;
+            QString error;
+            QCOMPARE(exportToFile(request, path, {}, &error), ExportResult::Done);
+        }
+        QString text;
+        if (csvFormat) {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            QList<QStringList> rows;
+            QString error;
+            QVERIFY(csv::parse(f.readAll(), &rows, &error));
+            QCOMPARE(rows.first(), exportHeader(QStringLiteral("Purchases")));   // the same columns either way
+            const int item = int(rows.first().indexOf(QStringLiteral("Item")));
+            QStringList items;
+            for (const QStringList &r : rows.mid(1))
+                items << r.at(item);
+            QStringList want = includeVoid ? QStringList{voided.at(1), kept.at(1), voided.at(0), kept.at(0)} : QStringList{kept.at(1), kept.at(0)};
+            QCOMPARE(items, want);
+            return;
+        }
+        const QString pdftotext = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
+        if (pdftotext.isEmpty())
+            QSKIP("pdftotext (poppler-utils) is not installed");
+        QProcess p;
+        p.start(pdftotext, {QStringLiteral("-enc"), QStringLiteral("UTF-8"), path, QStringLiteral("-")});
+        QVERIFY(p.waitForFinished(30000));
+        text = QString::fromUtf8(p.readAllStandardOutput()).simplified();
+        for (const QString &k : kept)
+            QVERIFY2(text.contains(k), qPrintable(k));
+        for (const QString &v : voided)
+            QVERIFY2(text.contains(v) == includeVoid, qPrintable(v));
+        QCOMPARE(text.contains(QStringLiteral("void entries included")), includeVoid);
+        QCOMPARE(int(text.count(QStringLiteral("VOID: ordered twice"))), includeVoid ? 2 : 0);
+    }
+
     void pdfHoldsEveryEntry()
     {
         const QString pdftotext = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));

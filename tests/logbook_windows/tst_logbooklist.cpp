@@ -11,6 +11,7 @@
 #include "frmLogbookList.h"
 
 #include <QAbstractItemModelTester>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
@@ -179,6 +180,84 @@ private Q_SLOTS:
         QVERIFY(f.open(QIODevice::ReadOnly));
         QCOMPARE(f.readAll().count("\r\n"), 50001);
         QVERIFY(w->lblStatus->text().startsWith(QLatin1String("Exported to")));
+    }
+
+    // Marks five notes as corrected and voided the way the record windows
+    // store it: 2 and 4 corrected, 3 and 4 voided (which raises the
+    // version too).
+    void correctSomeNotes()
+    {
+        addNotes(5);
+        m_probe->sql(QStringLiteral("UPDATE \"Miscellaneous\" SET \"RowVersion\" = 1, \"ChangedAtUtc\" = '2026-12-08T05:00:00Z' "
+                                    "WHERE \"Note\" IN ('note 2', 'note 4')"));
+        m_probe->sql(QStringLiteral("UPDATE \"Miscellaneous\" SET \"Voided\" = TRUE, \"VoidReason\" = 'wrong vehicle', "
+                                    "\"RowVersion\" = \"RowVersion\" + 1 WHERE \"Note\" IN ('note 3', 'note 4')"));
+    }
+
+    // The list shows every row, voided ones too: corrected rows carry a
+    // mark on their Date/Time cell, voided ones are grey with the reason.
+    void correctedAndVoidedRowsShown()
+    {
+        correctSomeNotes();
+        EntryListModel model;
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        model.setQuery({settings().databaseDriver, settings().database}, QStringLiteral("Miscellaneous"), {});
+        QTRY_VERIFY(!model.isBusy() && model.rowCount() == 5);
+        for (int r = 0; r < 5; ++r) {
+            const QString note = model.data(model.index(r, 2)).toString();
+            const bool voided = note == QLatin1String("note 3") || note == QLatin1String("note 4");
+            const bool changed = note == QLatin1String("note 2") || voided;   // a void counts as a change
+            const QModelIndex first = model.index(r, 0), other = model.index(r, 2);
+            QCOMPARE(model.data(first, Qt::DecorationRole).isValid(), changed);
+            QVERIFY(!model.data(other, Qt::DecorationRole).isValid());   // the mark is on the first cell only
+            const QString tip = model.data(first, Qt::ToolTipRole).toString();
+            QCOMPARE(tip.contains(QLatin1String("Changed after it was first stored")), changed);
+            for (const QModelIndex &i : {first, other}) {
+                const QVariant fg = model.data(i, Qt::ForegroundRole);
+                QCOMPARE(fg.isValid(), voided);
+                if (voided) {
+                    const QColor c = fg.value<QBrush>().color();
+                    QVERIFY2(c.saturation() < 30 && c.lightness() > 100 && c.lightness() < 200, qPrintable(c.name()));
+                }
+                QCOMPARE(model.data(i, Qt::ToolTipRole).toString().startsWith(QLatin1String("VOID: wrong vehicle")), voided);
+            }
+            QCOMPARE(model.data(other, Qt::ToolTipRole).toString().endsWith(note), true);
+        }
+    }
+
+    // "Include void entries" decides whether the window's CSV export takes
+    // the voided rows; the list shows them either way.
+    void exportTakesVoidOnlyWhenChecked_data()
+    {
+        QTest::addColumn<bool>("check");
+        QTest::newRow("left out") << false;
+        QTest::newRow("included") << true;
+    }
+    void exportTakesVoidOnlyWhenChecked()
+    {
+        QFETCH(bool, check);
+        correctSomeNotes();
+        auto *w = windows().show<frmLogbookList>();
+        w->cmbKind->setCurrentIndex(w->cmbKind->findText(QStringLiteral("Miscellaneous")));
+        QTRY_VERIFY(!w->model()->isBusy() && w->model()->rowCount() == 5);
+        auto *box = w->findChild<QCheckBox *>(QStringLiteral("chkIncludeVoid"));
+        QVERIFY(box && !box->isChecked());
+        if (check)
+            QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(4, box->height() / 2));
+        QCOMPARE(box->isChecked(), check);
+        QCOMPARE(w->model()->rowCount(), 5);
+        const QString path = m_settings->path(QStringLiteral("void.csv"));
+        m_seams->dialogs->answers.enqueue(path);
+        QTest::mouseClick(w->findChild<QPushButton *>(QStringLiteral("cmdExportCsv")), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!w->exportProgress(), 20000);
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray bytes = f.readAll();
+        QVERIFY(bytes.contains("note 1") && bytes.contains("note 2") && bytes.contains("note 5"));
+        QCOMPARE(bytes.contains("note 3"), check);
+        QCOMPARE(bytes.contains("note 4"), check);
+        QCOMPARE(bytes.count("\r\n"), check ? 6 : 4);
+        QVERIFY(m_seams->messages->texts.isEmpty());
     }
 
     // Print… prints what the list shows (its filter applied); cancelling
