@@ -8,6 +8,7 @@
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QPrinter>
 #include <QSaveFile>
 #include <QTextDocument>
 
@@ -15,7 +16,9 @@ namespace bravik::logbook {
 
 namespace {
 
-constexpr int kBatch = 2000;
+// The report lays out each entry as a small document, a few hundred a
+// second: a batch that size keeps a cancel heard within a moment.
+constexpr int kBatch = 200;
 
 // Runs the query page by page; `write` gets each batch.
 ExportResult stream(const ExportRequest &request, const ExportProgress &progress, QString *error,
@@ -250,6 +253,9 @@ ExportResult exportReport(const ExportRequest &request, QPagedPaintDevice *devic
             return true;
         }, rows);
     if (painter.isActive()) {
+        // A cancelled print is withdrawn where the printing system can.
+        if (auto *printer = dynamic_cast<QPrinter *>(device); printer && result != ExportResult::Done)
+            printer->abort();
         footer();
         painter.end();
     }

@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QProgressDialog>
 #include <atomic>
+#include <functional>
 #include <memory>
 
 class QCheckBox;
@@ -49,7 +50,7 @@ public:
     bool applyFilter();
     // Opens the entry of that row in its record window.
     bool openRow(int row);
-    // The export running now (its progress dialog), or nullptr.
+    // The export or print running now (its progress dialog), or nullptr.
     QProgressDialog *exportProgress() const { return m_progress; }
 
 protected:
@@ -59,6 +60,10 @@ protected:
 private:
     void exportTo(ExportRequest::Format format);
     void printEntries();
+    // Runs an export or a print on a thread of its own behind a progress
+    // dialog with Cancel; `finished` gets the result on this thread.
+    using Job = std::function<ExportResult(const ExportProgress &progress, QString *error)>;
+    void runInBackground(const QString &label, Job job, std::function<void(ExportResult)> finished);
     void updateStatus();
     ExportRequest request(ExportRequest::Format format) const;
 

@@ -286,10 +286,13 @@ private Q_SLOTS:
         m_seams->printing->answers.enqueue(accept ? path : QString());
         QTest::mouseClick(w->findChild<QPushButton *>(QStringLiteral("cmdPrint")), Qt::LeftButton);
         QCOMPARE(m_seams->printing->asked, 1);
+        QCOMPARE(bool(w->exportProgress()), accept);   // printing runs behind a progress dialog
+        QTRY_VERIFY_WITH_TIMEOUT(!w->exportProgress(), 30000);
         QVERIFY(m_seams->messages->texts.isEmpty());
         QCOMPARE(QFile::exists(path), accept);
         if (!accept)
             return;
+        QCOMPARE(w->lblStatus->text(), QStringLiteral("Sent to the printer."));
         QProcess p;
         p.start(pdftotext, {QStringLiteral("-enc"), QStringLiteral("UTF-8"), path, QStringLiteral("-")});
         QVERIFY(p.waitForFinished(30000));
@@ -304,6 +307,29 @@ private Q_SLOTS:
         }
         QVERIFY(!text.contains(QStringLiteral("note 5")));
         QVERIFY(!text.contains(QStringLiteral("note 2 ")));
+    }
+
+    // A long print keeps the window answering and stops at Cancel.
+    void longPrintCancelled()
+    {
+        addNotes(3000);
+        auto *w = windows().show<frmLogbookList>();
+        w->cmbKind->setCurrentIndex(w->cmbKind->findText(QStringLiteral("Miscellaneous")));
+        QTRY_VERIFY(!w->model()->isBusy() && w->model()->rowCount() > 0);
+        m_seams->printing->answers.enqueue(m_settings->path(QStringLiteral("long.pdf")));
+        int ticks = 0;
+        QTimer timer;
+        connect(&timer, &QTimer::timeout, this, [&] { ++ticks; });
+        timer.start(5);
+        QTest::mouseClick(w->findChild<QPushButton *>(QStringLiteral("cmdPrint")), Qt::LeftButton);
+        QProgressDialog *progress = w->exportProgress();
+        QVERIFY(progress);
+        QTRY_VERIFY_WITH_TIMEOUT(ticks >= 3, 5000);
+        QVERIFY2(w->exportProgress(), "the print ended before Cancel could be pressed");
+        QTest::mouseClick(progress->findChild<QPushButton *>(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!w->exportProgress(), 30000);
+        QCOMPARE(w->lblStatus->text(), QStringLiteral("Printing cancelled."));
+        QVERIFY(m_seams->messages->texts.isEmpty());
     }
 
     // A search through a large table for a text nowhere in it: the window
