@@ -66,6 +66,7 @@ int main(int argc, char **argv)
 
     ExportRequest r{{settings().databaseDriver, settings().database}, QStringLiteral("BatteryCharge"),
                     w->model()->filter(), ExportRequest::Pdf};
+    r.filter.includeVoid = w->chkIncludeVoid->isChecked();
     QString error;
     exportToFile(r, out + QStringLiteral("/logbook-battery.pdf"), {}, &error);
 
