@@ -38,6 +38,10 @@ ExportCommand parseExportCommand(const QStringList &arguments)
             c.help = true;
             continue;
         }
+        if (a == QLatin1String("--include-void")) {
+            c.includeVoid = true;
+            continue;
+        }
         // "--export --help": no table is named --help; the help is asked for.
         if (a == QLatin1String("--export") && i + 1 < arguments.size()
             && (arguments.at(i + 1) == QLatin1String("--help") || arguments.at(i + 1) == QLatin1String("-h"))) {
@@ -81,11 +85,12 @@ QString exportUsageText()
     return QStringLiteral(
         "Usage: bravik-log --export TABLE [--format csv|pdf] [--output FILE]\n"
         "                  [--contains TEXT] [--submitter NAME] [--since ISO] [--until ISO]\n"
-        "                  [--database PATH] [--config FILE]\n"
+        "                  [--include-void] [--database PATH] [--config FILE]\n"
         "Writes the entries of TABLE, newest first: CSV to standard output when no file\n"
         "is named, or to FILE; a PDF report needs FILE.  --contains looks in every text\n"
         "field (any case); --since and --until take a date (2026-12-08) or a UTC time\n"
-        "(2026-12-08T04:29:18Z) and keep entries stamped in that range.\n"
+        "(2026-12-08T04:29:18Z) and keep entries stamped in that range.  Voided entries\n"
+        "are left out unless --include-void is given.\n"
         "Tables: %1.\n"
         "Exit status: 0 done, 1 refused, 2 usage.\n")
         .arg([] {
@@ -129,6 +134,7 @@ int runExportCommand(int argc, char **argv)
     request.format = c.format == QLatin1String("pdf") ? logbook::ExportRequest::Pdf : logbook::ExportRequest::Csv;
     request.filter.contains = c.contains;
     request.filter.submitter = c.submitter;
+    request.filter.includeVoid = c.includeVoid;
     if (!c.since.isEmpty() && !logbook::EntryFilter::parseBound(c.since, false, &request.filter.since)) {
         err << "bravik-log: --since " << c.since << " is not a date (2026-12-08) or a UTC time (2026-12-08T04:29:18Z).\n";
         return 1;

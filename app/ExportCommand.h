@@ -6,7 +6,7 @@ namespace bravik {
 
 // bravik-log --export TABLE [--format csv|pdf] [--output FILE]
 //   [--contains TEXT] [--submitter NAME] [--since ISO] [--until ISO]
-//   [--database …] [--config FILE]
+//   [--include-void] [--database …] [--config FILE]
 // Needs no display.  CSV goes to standard output when no file is named.
 struct ExportCommand
 {
@@ -15,6 +15,7 @@ struct ExportCommand
     QString output;
     QString contains, submitter, since, until;
     QString database, configFile;
+    bool includeVoid = false;   // voided entries too
     bool help = false;
     QStringList errors;   // usage faults: exit status 2
 };

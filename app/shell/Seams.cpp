@@ -5,6 +5,8 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QProcess>
 #include <QStandardPaths>
 
@@ -45,6 +47,17 @@ public:
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
             return {};
         return QDir::toNativeSeparators(dialog.selectedFiles().constFirst());
+    }
+};
+
+class RealPrintDialogs : public PrintDialogs
+{
+public:
+    bool choose(QWidget *parent, QPrinter *printer) override
+    {
+        QPrintDialog dialog(printer, parent);
+        dialog.setObjectName(QStringLiteral("dlgPrint"));
+        return dialog.exec() == QDialog::Accepted;
     }
 };
 
@@ -156,6 +169,11 @@ std::unique_ptr<FileDialogs> &dialogSlot()
     static std::unique_ptr<FileDialogs> s = std::make_unique<RealFileDialogs>();
     return s;
 }
+std::unique_ptr<PrintDialogs> &printSlot()
+{
+    static std::unique_ptr<PrintDialogs> s = std::make_unique<RealPrintDialogs>();
+    return s;
+}
 std::unique_ptr<CommandRunner> &runnerSlot()
 {
     static std::unique_ptr<CommandRunner> s = std::make_unique<RecordingCommandRunner>();
@@ -167,6 +185,7 @@ std::unique_ptr<CommandRunner> &runnerSlot()
 MessageBoxes &messageBoxes() { return *messageSlot(); }
 FileDialogs &fileDialogs() { return *dialogSlot(); }
 CommandRunner &commandRunner() { return *runnerSlot(); }
+PrintDialogs &printDialogs() { return *printSlot(); }
 
 void setMessageBoxes(std::unique_ptr<MessageBoxes> seam)
 {
@@ -175,6 +194,10 @@ void setMessageBoxes(std::unique_ptr<MessageBoxes> seam)
 void setFileDialogs(std::unique_ptr<FileDialogs> seam)
 {
     dialogSlot() = seam ? std::move(seam) : std::make_unique<RealFileDialogs>();
+}
+void setPrintDialogs(std::unique_ptr<PrintDialogs> seam)
+{
+    printSlot() = seam ? std::move(seam) : std::make_unique<RealPrintDialogs>();
 }
 void setCommandRunner(std::unique_ptr<CommandRunner> seam)
 {

@@ -4,6 +4,7 @@
 #include <QStringList>
 #include <memory>
 
+class QPrinter;
 class QWidget;
 
 namespace bravik {
@@ -40,6 +41,15 @@ public:
     virtual QString choose(QWidget *parent, const FileDialogRequest &request) = 0;
 };
 
+// The platform's print dialog: sets up `printer` as the user chooses;
+// false when the user cancelled.
+class PrintDialogs
+{
+public:
+    virtual ~PrintDialogs() = default;
+    virtual bool choose(QWidget *parent, QPrinter *printer) = 0;
+};
+
 // Starts an external command without a shell and without waiting.
 class CommandRunner
 {
@@ -70,12 +80,14 @@ void setRecorderProgram(const QString &path);
 MessageBoxes &messageBoxes();
 FileDialogs &fileDialogs();
 CommandRunner &commandRunner();
+PrintDialogs &printDialogs();
 
 // Replace a seam; passing nullptr restores the real one.  Returns nothing:
 // ownership passes to the seam registry.
 void setMessageBoxes(std::unique_ptr<MessageBoxes> seam);
 void setFileDialogs(std::unique_ptr<FileDialogs> seam);
 void setCommandRunner(std::unique_ptr<CommandRunner> seam);
+void setPrintDialogs(std::unique_ptr<PrintDialogs> seam);
 
 // Shorthand for the common case.
 inline void inform(QWidget *parent, const QString &text) { messageBoxes().inform(parent, text); }

@@ -91,7 +91,7 @@ double direct(Database &db, const QString &sql, const QVariantList &bound, int r
             q.bindValue(i, bound.at(i));
         if (!q.exec())
             die(q.lastError().text());
-        const int columns = 6;   // the key and the five fields the list shows
+        const int columns = 9;   // the key, the five fields the list shows, and the three of corrections
         while (q.next())
             for (int c = 0; c < columns; ++c)
                 (void)q.value(c).toString();
@@ -124,11 +124,15 @@ int main(int argc, char **argv)
         EntryQuery q(*db, QStringLiteral("Miscellaneous"), {});
         for (const QString &c : q.columns())
             cols << Dialect::quote(c);
+        // The list also reads whether a row was corrected or voided.
+        cols << Dialect::quote(rowVersionColumn()) << Dialect::quote(voidedColumn()) << Dialect::quote(voidReasonColumn());
     }
     const QString select = QStringLiteral("SELECT %1 FROM \"Miscellaneous\" ").arg(cols.join(QStringLiteral(", ")));
     const qint64 maxKey = rows;
 
-    auto listPage = [&](const EntryFilter &f, qint64 before) {
+    // The list shows voided rows too.
+    auto listPage = [&](EntryFilter f, qint64 before) {
+        f.includeVoid = true;
         EntryQuery q(*db, QStringLiteral("Miscellaneous"), f);
         bool exhausted = false;
         int got = 0;

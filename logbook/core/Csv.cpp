@@ -2,31 +2,45 @@
 
 #include <QStringDecoder>
 
+#include <cstring>
+
 namespace bravik::logbook::csv {
+
+void appendField(QByteArray &out, QByteArrayView utf8)
+{
+    const char *p = utf8.data();
+    const qsizetype n = utf8.size();
+    if (n == 0)
+        return;
+    bool quote = p[0] == ' ' || p[n - 1] == ' ' || p[0] == '\t' || p[n - 1] == '\t';
+    for (qsizetype i = 0; i < n && !quote; ++i) {
+        const char c = p[i];
+        quote = c == ',' || c == '"' || c == '\r' || c == '\n';
+    }
+    if (!quote) {
+        out.append(p, n);
+        return;
+    }
+    out += '"';
+    // Copies runs up to each quote, then doubles it.
+    const char *end = p + n;
+    while (p < end) {
+        const char *q = static_cast<const char *>(std::memchr(p, '"', size_t(end - p)));
+        if (!q) {
+            out.append(p, end - p);
+            break;
+        }
+        out.append(p, q + 1 - p);
+        out += '"';
+        p = q + 1;
+    }
+    out += '"';
+}
 
 QByteArray field(const QString &text)
 {
-    const QByteArray utf8 = text.toUtf8();
-    bool quote = utf8.isEmpty() ? false
-                                : (utf8.front() == ' ' || utf8.back() == ' ' || utf8.front() == '\t'
-                                   || utf8.back() == '\t');
-    for (char c : utf8) {
-        if (c == ',' || c == '"' || c == '\r' || c == '\n') {
-            quote = true;
-            break;
-        }
-    }
-    if (!quote)
-        return utf8;
     QByteArray out;
-    out.reserve(utf8.size() + 2);
-    out += '"';
-    for (char c : utf8) {
-        if (c == '"')
-            out += '"';
-        out += c;
-    }
-    out += '"';
+    appendField(out, text.toUtf8());
     return out;
 }
 

@@ -16,6 +16,9 @@ namespace bravik::logbook::csv {
 // kept as they are.
 QByteArray field(const QString &text);
 QByteArray record(const QStringList &fields);
+// The same for a field already in UTF-8, appended to `out` (the export's
+// loop: no conversion, no allocation beyond the buffer's growth).
+void appendField(QByteArray &out, QByteArrayView utf8);
 
 // Reads CSV text back into records; false with `error` for text that is
 // not well-formed (a quote inside an unquoted field, an unclosed quote,

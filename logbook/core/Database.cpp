@@ -22,7 +22,9 @@ namespace {
 // coordinator and payload operational fields.
 // Version 2: the launch record table (LaunchLog.h).
 // Version 3: the hidden StampedAtUtc and Workstation fields on every table.
-constexpr int kSchemaVersion = 3;
+// Version 4: the hidden RowVersion, Voided, VoidReason, ChangedAtUtc and
+// ChangedOn fields on every table, and the RecordHistory table.
+constexpr int kSchemaVersion = 4;
 
 // The logbook files this program has opened since it started.  Only the
 // first opening of a file may create it: one that is missing later was
@@ -78,6 +80,11 @@ bool run(QSqlDatabase &db, const QString &sql, QString *error)
 
 QString columnDefinition(const Dialect &dialect, const TableDef &table, const QString &field)
 {
+    if (field == rowVersionColumn())
+        return Dialect::quote(field) + QLatin1Char(' ') + dialect.integerType + QStringLiteral(" NOT NULL DEFAULT 0");
+    if (field == voidedColumn())
+        return Dialect::quote(field) + QLatin1Char(' ') + dialect.booleanType
+               + QStringLiteral(" NOT NULL DEFAULT ") + dialect.booleanDefault;
     if (table.isBoolean(field))
         return Dialect::quote(field) + QLatin1Char(' ') + dialect.booleanType
                + QStringLiteral(" DEFAULT ") + dialect.booleanDefault;
@@ -171,7 +178,7 @@ bool createTable(QSqlDatabase &db, const Dialect &dialect, const TableDef &table
                  const QStringList &extraColumns, QString *error)
 {
     QStringList columns{Dialect::quote(keyColumn()) + QLatin1Char(' ') + dialect.keyColumnType};
-    for (const QString &field : table.fields + hiddenFields())
+    for (const QString &field : table.fields + hiddenFields() + correctionFields())
         columns << columnDefinition(dialect, table, field);
     columns << extraColumns;
     const QString sql = QStringLiteral("CREATE TABLE %1 (%2)")
@@ -191,7 +198,7 @@ bool addKey(QSqlDatabase &db, const Dialect &dialect, const TableDef &table, QSt
     QStringList copied, extras;
     for (const Column &field : present) {
         copied << Dialect::quote(field.name);
-        if (containsName(table.fields + hiddenFields(), field.name))
+        if (containsName(table.fields + hiddenFields() + correctionFields(), field.name))
             continue;
         extras << Dialect::quote(field.name) + QLatin1Char(' ') + typeFor(dialect, field.kind);
     }
@@ -228,7 +235,7 @@ bool createMissing(QSqlDatabase &db, const Dialect &dialect, QString *error)
                 return false;
             continue;
         }
-        for (const QString &field : table.fields + hiddenFields()) {
+        for (const QString &field : table.fields + hiddenFields() + correctionFields()) {
             if (containsName(present, field))
                 continue;
             const QString sql = QStringLiteral("ALTER TABLE %1 ADD COLUMN %2")
@@ -236,6 +243,16 @@ bool createMissing(QSqlDatabase &db, const Dialect &dialect, QString *error)
             if (!run(db, sql, error))
                 return false;
         }
+    }
+    if (!containsName(existing, historyTable())) {
+        QStringList columns{Dialect::quote(keyColumn()) + QLatin1Char(' ') + dialect.keyColumnType};
+        for (const QString &field : historyFields())
+            columns << Dialect::quote(field) + QLatin1Char(' ')
+                           + (field == QLatin1String("RowKey") ? dialect.integerType : dialect.textType);
+        if (!run(db, QStringLiteral("CREATE TABLE %1 (%2)").arg(Dialect::quote(historyTable()), columns.join(QStringLiteral(", "))), error)
+            || !run(db, QStringLiteral("CREATE INDEX \"RecordHistoryRow\" ON %1 (\"TableName\", \"RowKey\")")
+                            .arg(Dialect::quote(historyTable())), error))
+            return false;
     }
     return launchlog::createMissing(db, dialect, existing, error);
 }

@@ -2,6 +2,7 @@
 
 #include "Database.h"
 #include "Dialect.h"
+#include "NativeHandle.h"
 #include "Schema.h"
 #include "TextFold.h"
 
@@ -13,6 +14,7 @@
 #include <QVariant>
 #include <algorithm>
 #include <optional>
+#include <vector>
 
 namespace bravik::logbook {
 
@@ -27,7 +29,10 @@ QString EntryFilter::describe() const
         parts << QStringLiteral("stamped from %1").arg(since);
     if (!until.isEmpty())
         parts << QStringLiteral("stamped until %1").arg(until);
-    return parts.isEmpty() ? QStringLiteral("all entries") : parts.join(QStringLiteral(", "));
+    QString text = parts.isEmpty() ? QStringLiteral("all entries") : parts.join(QStringLiteral(", "));
+    if (includeVoid)
+        text += QStringLiteral(", void entries included");
+    return text;
 }
 
 bool EntryFilter::parseBound(const QString &text, bool endOfRange, QString *bound)
@@ -66,6 +71,7 @@ struct EntryQuery::Private
     QStringList columns;
     QList<bool> booleans;
     QString select;           // up to WHERE … (range, filter), ORDER BY, LIMIT
+    QString scanSelect;       // the filter only, newest first, no limit
     QVariantList filterValues;
     std::optional<QSqlQuery> query;
     bool haveBounds = false;
@@ -94,7 +100,14 @@ struct EntryQuery::Private
         for (const QString &c : columns)
             names << Dialect::quote(c);
         const QString key = Dialect::quote(keyColumn());
+        // The export reads the key and the columns; the list also whether
+        // a row was corrected or voided, from the same row.
+        const QString exported = names.join(QStringLiteral(", "));
+        names << Dialect::quote(rowVersionColumn()) << Dialect::quote(voidedColumn())
+              << Dialect::quote(voidReasonColumn());
         QStringList where{QStringLiteral("%1 < ? AND %1 >= ?").arg(key)};
+        if (!filter.includeVoid)
+            where << QStringLiteral("NOT COALESCE(%1, %2)").arg(Dialect::quote(voidedColumn()), dialect.booleanDefault);
         if (!filter.contains.isEmpty()) {
             QStringList any;
             for (int i = 0; i < columns.size(); ++i) {
@@ -125,6 +138,12 @@ struct EntryQuery::Private
         select = QStringLiteral("SELECT %1 FROM %2 WHERE %3 ORDER BY %4 DESC LIMIT ?")
                      .arg(names.join(QStringLiteral(", ")), Dialect::quote(def->name),
                           where.join(QStringLiteral(" AND ")), key);
+        const QStringList filterOnly = where.mid(1);
+        scanSelect = QStringLiteral("SELECT %1 FROM %2%3 ORDER BY %4 DESC")
+                         .arg(exported, Dialect::quote(def->name),
+                              filterOnly.isEmpty() ? QString()
+                                                   : QStringLiteral(" WHERE ") + filterOnly.join(QStringLiteral(" AND ")),
+                              key);
     }
 
     bool fail(const QSqlQuery &q)
@@ -227,13 +246,17 @@ bool EntryQuery::fetch(qint64 before, int limit, const RowsFound &found, const s
             Entry e;
             e.key = q.value(0).toLongLong();
             e.values.reserve(d->columns.size());
-            for (int c = 0; c < d->columns.size(); ++c) {
+            const int n = int(d->columns.size());
+            for (int c = 0; c < n; ++c) {
                 const QVariant v = q.value(c + 1);
                 if (d->booleans.at(c))
                     e.values << (v.toBool() ? QStringLiteral("true") : QStringLiteral("false"));
                 else
                     e.values << v.toString();
             }
+            e.changed = q.value(n + 1).toLongLong() > 0;
+            e.voided = q.value(n + 2).toBool();
+            e.voidReason = q.value(n + 3).toString();
             rows << e;
         }
         if (q.lastError().isValid()) {
@@ -257,6 +280,53 @@ bool EntryQuery::fetch(qint64 before, int limit, const RowsFound &found, const s
         span = std::min<qint64>(span * 2, 262144);
     }
     *exhausted = high <= d->lowest;
+    return true;
+}
+
+bool EntryQuery::scan(const TextRow &row)
+{
+    if (!d->def)
+        return false;
+    QList<bool> booleans{false};
+    booleans << d->booleans;
+    QString error;
+    switch (native::scanText(d->database.connection(), d->scanSelect, d->filterValues, booleans, row, &error)) {
+    case native::ScanResult::Done:
+    case native::ScanResult::Ended:
+        return true;
+    case native::ScanResult::Failed:
+        d->error = error;
+        return false;
+    case native::ScanResult::Unsupported:
+        break;
+    }
+    // Through Qt a page at a time, so a server's whole result is never held.
+    const int columns = int(d->columns.size()) + 1;
+    std::vector<QByteArray> texts(static_cast<size_t>(columns));
+    std::vector<QByteArrayView> views(static_cast<size_t>(columns));
+    qint64 before = -1;
+    bool exhausted = false, ended = false;
+    while (!exhausted && !ended) {
+        qint64 last = -1;
+        const bool ok = fetch(before, 2000, [&](const QList<Entry> &rows) {
+            for (const Entry &e : rows) {
+                if (ended)
+                    return;
+                texts[0] = QByteArray::number(e.key);
+                for (int c = 1; c < columns; ++c)
+                    texts[size_t(c)] = e.values.at(c - 1).toUtf8();
+                for (int c = 0; c < columns; ++c)
+                    views[size_t(c)] = texts[size_t(c)];
+                ended = !row(views.data(), columns);
+            }
+            last = rows.last().key;
+        }, nullptr, &exhausted);
+        if (!ok)
+            return false;
+        if (last < 0)
+            break;
+        before = last;
+    }
     return true;
 }
 

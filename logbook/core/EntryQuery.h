@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -18,9 +19,12 @@ struct EntryFilter
     QString submitter;   // SubmittedBy equal to it, any case
     QString since;       // StampedAtUtc bounds as stored ("2026-12-08T04:29:18Z");
     QString until;       // empty: open.  A set bound leaves out rows without a stamp.
+    bool includeVoid = false;   // voided rows too (the list shows them; exports only when asked)
 
+    // No text, submitter or date criterion (void rows aside).
     bool isEmpty() const { return contains.isEmpty() && submitter.isEmpty() && since.isEmpty() && until.isEmpty(); }
-    // "contains "abc", submitted by Ana, from … to …" or "all entries".
+    // "contains "abc", submitted by Ana, from … to …" or "all entries";
+    // ", void entries included" when they are.
     QString describe() const;
 
     // Reads a date or a UTC time typed by a person ("2026-12-08",
@@ -31,11 +35,17 @@ struct EntryFilter
 };
 
 // One row: its hidden key and its values in EntryQuery::columns() order;
-// texts as stored (a missing one empty), check boxes "true" or "false".
+// texts as stored (a missing one empty), check boxes "true" or "false";
+// and whether it was corrected or voided.
 struct Entry
 {
     qint64 key = -1;
     QStringList values;
+    // Of the hidden correction fields: changed after its first store
+    // (RowVersion above 0), and voided with its reason.
+    bool changed = false;
+    bool voided = false;
+    QString voidReason;
 };
 
 // Reads the rows of one table that pass a filter, newest first, a page at a
@@ -63,6 +73,15 @@ public:
     // Stops early when `stop` becomes true.  *exhausted tells whether no
     // older matching row remains.  False on an engine failure (error()).
     bool fetch(qint64 before, int limit, const RowsFound &found, const std::atomic_bool *stop, bool *exhausted);
+
+    // Reads every matching row newest first in one forward pass (for an
+    // export): each row as UTF-8 texts, the key first and then columns()
+    // (a missing text empty, check boxes "true" or "false"), valid only
+    // during the call.  `row` returning false ends the pass.  On SQLite the
+    // texts come straight from the engine; elsewhere a page at a time.
+    // False on an engine failure (error()).
+    using TextRow = std::function<bool(const QByteArrayView *fields, int count)>;
+    bool scan(const TextRow &row);
 
     // How far the last fetch got: the share of the table's key range
     // searched, 0 to 1.

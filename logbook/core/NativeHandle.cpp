@@ -109,6 +109,72 @@ void setLockWait(const QSqlDatabase &db, std::function<bool()> giveUp)
     all.push_back(std::move(wait));
 }
 
+ScanResult scanText(const QSqlDatabase &db, const QString &sql, const QVariantList &bound,
+                    const QList<bool> &booleans, const TextRow &row, QString *error)
+{
+    sqlite3 *file = handleOf<sqlite3>(db, {"sqlite3*"});
+    if (!file)
+        return ScanResult::Unsupported;
+    sqlite3_stmt *statement = nullptr;
+    const QByteArray text = sql.toUtf8();
+    auto failed = [&] {
+        if (error)
+            *error = QString::fromUtf8(sqlite3_errmsg(file));
+        sqlite3_finalize(statement);
+        return ScanResult::Failed;
+    };
+    if (sqlite3_prepare_v2(file, text.constData(), int(text.size()), &statement, nullptr) != SQLITE_OK)
+        return failed();
+    std::vector<QByteArray> values;   // kept alive until the statement ends
+    values.reserve(bound.size());
+    for (int i = 0; i < bound.size(); ++i) {
+        values.push_back(bound.at(i).toString().toUtf8());
+        if (sqlite3_bind_text(statement, i + 1, values.back().constData(), int(values.back().size()),
+                              SQLITE_STATIC) != SQLITE_OK)
+            return failed();
+    }
+    const int count = sqlite3_column_count(statement);
+    std::vector<QByteArrayView> columns(size_t(std::max(count, 0)));
+    std::vector<bool> isBoolean(columns.size(), false);
+    for (int c = 0; c < count && c < booleans.size(); ++c)
+        isBoolean[size_t(c)] = booleans.at(c);
+    static const QByteArrayView yes("true"), no("false");
+    for (;;) {
+        const int step = sqlite3_step(statement);
+        if (step == SQLITE_DONE)
+            break;
+        if (step != SQLITE_ROW)
+            return failed();
+        for (int c = 0; c < count; ++c) {
+            if (isBoolean[size_t(c)]) {
+                // As a QVariant reads it: a number is true unless zero, a
+                // text unless empty, "0" or "false".
+                bool value = false;
+                switch (sqlite3_column_type(statement, c)) {
+                case SQLITE_INTEGER: value = sqlite3_column_int64(statement, c) != 0; break;
+                case SQLITE_FLOAT: value = sqlite3_column_double(statement, c) != 0; break;
+                case SQLITE_NULL: value = false; break;
+                default: {
+                    const QByteArrayView t(reinterpret_cast<const char *>(sqlite3_column_text(statement, c)),
+                                           sqlite3_column_bytes(statement, c));
+                    value = !t.isEmpty() && t != QByteArrayView("0") && t.toByteArray().toLower() != "false";
+                }
+                }
+                columns[size_t(c)] = value ? yes : no;
+                continue;
+            }
+            const auto *p = reinterpret_cast<const char *>(sqlite3_column_text(statement, c));
+            columns[size_t(c)] = p ? QByteArrayView(p, sqlite3_column_bytes(statement, c)) : QByteArrayView();
+        }
+        if (!row(columns.data(), count)) {
+            sqlite3_finalize(statement);
+            return ScanResult::Ended;
+        }
+    }
+    sqlite3_finalize(statement);
+    return ScanResult::Done;
+}
+
 QString serverName(const QString &location)
 {
     char *error = nullptr;

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <QByteArrayView>
+#include <QList>
 #include <QSqlDatabase>
 #include <QString>
+#include <QVariant>
 #include <functional>
 #include <memory>
 
@@ -29,6 +32,17 @@ std::shared_ptr<Canceller> cancellerFor(const QSqlDatabase &db);
 // reports the file busy).  Called on the connection's own thread; giveUp
 // is called there too, while the statement waits.  No effect on a server.
 void setLockWait(const QSqlDatabase &db, std::function<bool()> giveUp);
+
+// Reads the rows of a SELECT on a SQLite connection in one forward pass,
+// handing each row's columns as UTF-8 text straight from the engine's own
+// buffers (no copy, no conversion): a NULL is empty, and the columns that
+// `booleans` marks are "true" or "false".  The texts are valid only during
+// the call.  `row` returning false ends the pass early (not a failure).
+// Unsupported on any other engine: the caller reads through Qt instead.
+enum class ScanResult { Done, Ended, Failed, Unsupported };
+using TextRow = std::function<bool(const QByteArrayView *columns, int count)>;
+ScanResult scanText(const QSqlDatabase &db, const QString &sql, const QVariantList &bound,
+                    const QList<bool> &booleans, const TextRow &row, QString *error);
 
 // The server a PostgreSQL location names, for telling the user ("deck",
 // "127.0.0.1:5433", "service bravik"); empty when it names none.

@@ -139,4 +139,27 @@ QStringList hiddenFields()
     return {stampedAtColumn(), workstationColumn()};
 }
 
+QString rowVersionColumn() { return QStringLiteral("RowVersion"); }
+QString voidedColumn() { return QStringLiteral("Voided"); }
+QString voidReasonColumn() { return QStringLiteral("VoidReason"); }
+QString changedAtColumn() { return QStringLiteral("ChangedAtUtc"); }
+QString changedOnColumn() { return QStringLiteral("ChangedOn"); }
+
+QStringList correctionFields()
+{
+    return {rowVersionColumn(), voidedColumn(), voidReasonColumn(), changedAtColumn(), changedOnColumn()};
+}
+
+QString historyTable()
+{
+    return QStringLiteral("RecordHistory");
+}
+
+QStringList historyFields()
+{
+    return {QStringLiteral("TableName"), QStringLiteral("RowKey"),       QStringLiteral("Field"),
+            QStringLiteral("OldValue"),  QStringLiteral("NewValue"),     QStringLiteral("ChangedAtUtc"),
+            QStringLiteral("Workstation"), QStringLiteral("OsUser")};
+}
+
 } // namespace bravik::logbook

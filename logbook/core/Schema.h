@@ -35,4 +35,19 @@ QStringList hiddenFields();
 QString stampedAtColumn();     // "StampedAtUtc"
 QString workstationColumn();   // "Workstation"
 
+// Hidden fields every table gets for corrections, kept apart from the
+// stamp: how often a stored row was changed after its first store
+// (0: never), whether it is void and why, and when and on which computer it
+// was last changed.  No record window binds them.
+QStringList correctionFields();
+QString rowVersionColumn();    // "RowVersion", integer, 0 at the first store
+QString voidedColumn();        // "Voided", true/false
+QString voidReasonColumn();    // "VoidReason"
+QString changedAtColumn();     // "ChangedAtUtc", ISO 8601 UTC
+QString changedOnColumn();     // "ChangedOn", the computer's host name
+
+// The table of corrections: one row per changed field of a stored row.
+QString historyTable();        // "RecordHistory"
+QStringList historyFields();   // TableName, RowKey, Field, OldValue, NewValue, ChangedAtUtc, Workstation, OsUser
+
 } // namespace bravik::logbook

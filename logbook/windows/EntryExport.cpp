@@ -8,6 +8,7 @@
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QPrinter>
 #include <QSaveFile>
 #include <QTextDocument>
 
@@ -15,7 +16,9 @@ namespace bravik::logbook {
 
 namespace {
 
-constexpr int kBatch = 2000;
+// The report lays out each entry as a small document, a few hundred a
+// second: a batch that size keeps a cancel heard within a moment.
+constexpr int kBatch = 200;
 
 // Runs the query page by page; `write` gets each batch.
 ExportResult stream(const ExportRequest &request, const ExportProgress &progress, QString *error,
@@ -101,14 +104,71 @@ QStringList exportHeader(const QString &table)
 ExportResult exportCsv(const ExportRequest &request, QIODevice *out, const ExportProgress &progress,
                        QString *error, qint64 *rows)
 {
-    return stream(request, progress, error,
-        [&](const QStringList &columns) { return out->write(csv::record(QStringList{keyColumn()} + columns)) >= 0; },
-        [&](const QList<Entry> &batch) {
-            QByteArray chunk;
-            for (const Entry &e : batch)
-                chunk += csv::record(QStringList{QString::number(e.key)} + e.values);
-            return out->write(chunk) == chunk.size();
-        }, rows);
+    QString openError;
+    auto db = Database::open(request.where, &openError);
+    if (!db) {
+        *error = openError;
+        return ExportResult::Failed;
+    }
+    EntryQuery query(*db, request.table, request.filter);
+    if (!query.isValid()) {
+        *error = query.error();
+        return ExportResult::Failed;
+    }
+    const QString cannotWrite = QStringLiteral("The export could not be written.");
+    if (out->write(csv::record(QStringList{keyColumn()} + query.columns())) < 0) {
+        *error = cannotWrite;
+        return ExportResult::Failed;
+    }
+    const qint64 total = query.tableRows();
+    // One forward pass into a large buffer, written out when full; the
+    // progress (and a cancel) is heard every few thousand rows.
+    constexpr qsizetype kFlushAt = 1 << 20;
+    constexpr qint64 kProgressEvery = 4096;
+    QByteArray buffer;
+    buffer.reserve(kFlushAt + 64 * 1024);
+    qint64 written = 0;
+    bool writeFailed = false, cancelled = false;
+    auto flush = [&] {
+        if (buffer.isEmpty())
+            return true;
+        writeFailed = out->write(buffer) != buffer.size();
+        buffer.resize(0);
+        return !writeFailed;
+    };
+    const bool ok = query.scan([&](const QByteArrayView *fields, int count) {
+        for (int i = 0; i < count; ++i) {
+            if (i)
+                buffer += ',';
+            csv::appendField(buffer, fields[i]);
+        }
+        buffer += "\r\n";
+        ++written;
+        if (buffer.size() >= kFlushAt && !flush())
+            return false;
+        if (written % kProgressEvery == 0) {
+            if (rows)
+                *rows = written;
+            if (progress && !progress(written, total)) {
+                cancelled = true;
+                return false;
+            }
+        }
+        return true;
+    });
+    if (!ok) {
+        *error = query.error();
+        return ExportResult::Failed;
+    }
+    if (writeFailed || (!cancelled && !flush())) {
+        *error = cannotWrite;
+        return ExportResult::Failed;
+    }
+    if (rows)
+        *rows = written;
+    if (cancelled || (progress && !progress(written, total)))
+        return ExportResult::Cancelled;
+    return ExportResult::Done;
 }
 
 ExportResult exportReport(const ExportRequest &request, QPagedPaintDevice *device, const ExportProgress &progress,
@@ -172,8 +232,11 @@ ExportResult exportReport(const ExportRequest &request, QPagedPaintDevice *devic
         },
         [&](const QList<Entry> &batch) {
             for (const Entry &e : batch) {
-                QString html = QStringLiteral("<p style='margin-top:6px'><b>Entry %1</b></p><table cellspacing='0' cellpadding='1'>")
-                                   .arg(e.key);
+                const QString mark = e.voided ? QStringLiteral(" &mdash; VOID: %1").arg(e.voidReason.toHtmlEscaped())
+                                              : QString();
+                QString html = QStringLiteral("<p style='margin-top:6px'><b>Entry %1</b>%2</p><table cellspacing='0' cellpadding='1'>")
+                                   .arg(e.key)
+                                   .arg(mark);
                 for (int i = 0; i < columns.size(); ++i) {
                     const QString v = displayValue(e.values.at(i), booleans.at(i));
                     if (v.isEmpty())
@@ -190,6 +253,9 @@ ExportResult exportReport(const ExportRequest &request, QPagedPaintDevice *devic
             return true;
         }, rows);
     if (painter.isActive()) {
+        // A cancelled print is withdrawn where the printing system can.
+        if (auto *printer = dynamic_cast<QPrinter *>(device); printer && result != ExportResult::Done)
+            printer->abort();
         footer();
         painter.end();
     }

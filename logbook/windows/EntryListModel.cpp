@@ -2,10 +2,35 @@
 
 #include "Schema.h"
 
+#include <QBrush>
+#include <QColor>
+#include <QFont>
+#include <QIcon>
+#include <QPainter>
+#include <QPixmap>
+
 namespace bravik::logbook {
 
 namespace {
 constexpr int kCellLength = 60;
+
+// The mark of a corrected row: a pencil on the Date/Time cell.
+QIcon changedMark()
+{
+    static const QIcon icon = [] {
+        QPixmap pixmap(16, 16);
+        pixmap.fill(Qt::transparent);
+        QPainter p(&pixmap);
+        p.setRenderHint(QPainter::Antialiasing);
+        QFont f = p.font();
+        f.setPixelSize(14);
+        p.setFont(f);
+        p.setPen(QColor(40, 70, 160));
+        p.drawText(pixmap.rect(), Qt::AlignCenter, QString(QChar(0x270E)));
+        return QIcon(pixmap);
+    }();
+    return icon;
+}
 
 QString header(const QString &column)
 {
@@ -84,6 +109,7 @@ void EntryListModel::setQuery(const DatabaseLocation &where, const QString &tabl
     m_where = where;
     m_table = table;
     m_filter = filter;
+    m_filter.includeVoid = true;
     m_rows.clear();
     m_columns.clear();
     m_booleans.clear();
@@ -139,8 +165,10 @@ QVariant EntryListModel::data(const QModelIndex &index, int role) const
 {
     if (!index.isValid() || index.row() >= m_rows.size() || index.column() >= m_columns.size())
         return {};
-    const QString &value = m_rows.at(index.row()).values.at(index.column());
+    const Entry &entry = m_rows.at(index.row());
+    const QString &value = entry.values.at(index.column());
     const bool boolean = m_booleans.at(index.column());
+    const bool markCell = index.column() == 0;
     switch (role) {
     case Qt::DisplayRole: {
         if (boolean)
@@ -153,8 +181,27 @@ QVariant EntryListModel::data(const QModelIndex &index, int role) const
             shown += QStringLiteral(" ") + QChar(0x2026);
         return shown;
     }
-    case Qt::ToolTipRole:
-        return boolean || value.isEmpty() ? QVariant() : QVariant(value);
+    case Qt::ToolTipRole: {
+        QStringList lines;
+        if (entry.voided)
+            lines << QStringLiteral("VOID: %1").arg(entry.voidReason);
+        if (entry.changed && markCell)
+            lines << QStringLiteral("Changed after it was first stored");
+        if (!boolean && !value.isEmpty())
+            lines << value;
+        return lines.isEmpty() ? QVariant() : QVariant(lines.join(QLatin1Char('\n')));
+    }
+    case Qt::DecorationRole:
+        return entry.changed && markCell ? QVariant(changedMark()) : QVariant();
+    case Qt::ForegroundRole:
+        return entry.voided ? QVariant(QBrush(QColor(140, 140, 140))) : QVariant();
+    case Qt::FontRole:
+        if (entry.voided) {
+            QFont f;
+            f.setItalic(true);
+            return f;
+        }
+        return {};
     case Qt::UserRole:
         return value;
     default:

@@ -26,6 +26,8 @@ public:
     ~EntryListModel() override;
 
     // Starts showing that table with that filter (from the newest row).
+    // Voided rows are always shown (greyed); the filter's includeVoid is
+    // set.
     void setQuery(const DatabaseLocation &where, const QString &table, const EntryFilter &filter);
     void stop();
 

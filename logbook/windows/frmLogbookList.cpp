@@ -6,6 +6,7 @@
 #include "Seams.h"
 #include "Settings.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QEvent>
@@ -15,7 +16,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPrintDialog>
 #include <QPrinter>
 #include <QProgressDialog>
 #include <QPushButton>
@@ -95,11 +95,14 @@ frmLogbookList::frmLogbookList()
     grdEntries->installEventFilter(this);
 
     lblStatus = named(new QLabel(this), "lblStatus");
+    chkIncludeVoid = named(new QCheckBox(QStringLiteral("Include void entries"), this), "chkIncludeVoid");
+    chkIncludeVoid->setToolTip(QStringLiteral("Exports and prints leave voided entries out unless this is checked"));
     cmdExportCsv = named(new QPushButton(QStringLiteral("Export CSV…"), this), "cmdExportCsv");
     cmdExportPdf = named(new QPushButton(QStringLiteral("Export PDF…"), this), "cmdExportPdf");
     cmdPrint = named(new QPushButton(QStringLiteral("Print…"), this), "cmdPrint");
     auto *bottom = new QHBoxLayout;
     bottom->addWidget(lblStatus, 1);
+    bottom->addWidget(chkIncludeVoid);
     bottom->addWidget(cmdExportCsv);
     bottom->addWidget(cmdExportPdf);
     bottom->addWidget(cmdPrint);
@@ -217,6 +220,7 @@ ExportRequest frmLogbookList::request(ExportRequest::Format format) const
     r.where = {settings().databaseDriver, settings().database};
     r.table = m_model->table();
     r.filter = m_model->filter();
+    r.filter.includeVoid = chkIncludeVoid->isChecked();
     r.format = format;
     r.exportedAt = QDateTime::currentDateTimeUtc();
     return r;
@@ -239,6 +243,20 @@ void frmLogbookList::exportTo(ExportRequest::Format format)
         return;
 
     const ExportRequest r = request(format);
+    runInBackground(QStringLiteral("Exporting %1…").arg(QFileInfo(path).fileName()),
+        [r, path](const ExportProgress &progress, QString *error) {
+            return exportToFile(r, path, progress, error);
+        },
+        [this, path](ExportResult result) {
+            if (result == ExportResult::Done)
+                lblStatus->setText(QStringLiteral("Exported to %1").arg(QDir::toNativeSeparators(path)));
+            else if (result == ExportResult::Cancelled)
+                lblStatus->setText(QStringLiteral("Export cancelled; no file was written."));
+        });
+}
+
+void frmLogbookList::runInBackground(const QString &label, Job job, std::function<void(ExportResult)> finished)
+{
     m_cancel = std::make_shared<std::atomic_bool>(false);
     m_written = std::make_shared<std::atomic<qint64>>(0);
     auto total = std::make_shared<std::atomic<qint64>>(0);
@@ -247,8 +265,7 @@ void frmLogbookList::exportTo(ExportRequest::Format format)
     auto cancel = m_cancel;
     auto written = m_written;
 
-    m_progress = new QProgressDialog(QStringLiteral("Exporting %1…").arg(QFileInfo(path).fileName()),
-                                     QStringLiteral("Cancel"), 0, 0, this);
+    m_progress = new QProgressDialog(label, QStringLiteral("Cancel"), 0, 0, this);
     m_progress->setObjectName(QStringLiteral("dlgExportProgress"));
     m_progress->setWindowModality(Qt::NonModal);
     m_progress->setMinimumDuration(0);
@@ -267,38 +284,45 @@ void frmLogbookList::exportTo(ExportRequest::Format format)
     });
     timer->start(100);
 
-    m_exportThread = QThread::create([r, path, cancel, written, total, result, error] {
-        *result = exportToFile(r, path, [&](qint64 done, qint64 all) {
+    m_exportThread = QThread::create([job = std::move(job), cancel, written, total, result, error] {
+        *result = job([&](qint64 done, qint64 all) {
             written->store(done);
             total->store(all);
             return !cancel->load();
         }, error.get());
     });
-    connect(m_exportThread, &QThread::finished, this, [this, result, error, path] {
+    connect(m_exportThread, &QThread::finished, this, [this, result, error, finished = std::move(finished)] {
         m_exportThread->deleteLater();
         m_exportThread = nullptr;
         if (m_progress)
             m_progress->deleteLater();
         if (*result == ExportResult::Failed)
             inform(this, *error);
-        else if (*result == ExportResult::Done)
-            lblStatus->setText(QStringLiteral("Exported to %1").arg(QDir::toNativeSeparators(path)));
-        else
-            lblStatus->setText(QStringLiteral("Export cancelled; no file was written."));
+        finished(*result);
     });
     m_exportThread->start();
 }
 
 void frmLogbookList::printEntries()
 {
-    QPrinter printer;
-    QPrintDialog dialog(&printer, this);
-    dialog.setObjectName(QStringLiteral("dlgPrint"));
-    if (dialog.exec() != QDialog::Accepted)
+    if (m_exportThread)
         return;
-    QString error;
-    if (exportReport(request(ExportRequest::Pdf), &printer, {}, &error) == ExportResult::Failed)
-        inform(this, error);
+    // Painting on a printer works off the user-interface thread, so a long
+    // report never freezes the window.
+    auto printer = std::make_shared<QPrinter>();
+    if (!printDialogs().choose(this, printer.get()))
+        return;
+    const ExportRequest r = request(ExportRequest::Pdf);
+    runInBackground(QStringLiteral("Printing…"),
+        [r, printer](const ExportProgress &progress, QString *error) {
+            return exportReport(r, printer.get(), progress, error);
+        },
+        [this](ExportResult result) {
+            if (result == ExportResult::Done)
+                lblStatus->setText(QStringLiteral("Sent to the printer."));
+            else if (result == ExportResult::Cancelled)
+                lblStatus->setText(QStringLiteral("Printing cancelled."));
+        });
 }
 
 } // namespace bravik::logbook

@@ -6,8 +6,10 @@
 #include <QPointer>
 #include <QProgressDialog>
 #include <atomic>
+#include <functional>
 #include <memory>
 
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -22,7 +24,9 @@ class EntryListModel;
 
 // "Logbook": the entries of one kind of record as a table, newest first,
 // with a filter; an entry opens in its record window; the rows shown can be
-// exported as CSV or PDF, or printed.
+// exported as CSV or PDF, or printed.  Rows changed after their first store
+// carry a mark; voided rows are greyed, and left out of the exports unless
+// "Include void entries" is checked.
 class frmLogbookList : public ManagedWindow
 {
     Q_OBJECT
@@ -37,6 +41,7 @@ public:
     QPushButton *cmdFind, *cmdStop;
     QTableView *grdEntries;
     QLabel *lblStatus;
+    QCheckBox *chkIncludeVoid;   // the exports and Print… take voided rows too
     QPushButton *cmdExportCsv, *cmdExportPdf, *cmdPrint;
 
     EntryListModel *model() const { return m_model; }
@@ -45,7 +50,7 @@ public:
     bool applyFilter();
     // Opens the entry of that row in its record window.
     bool openRow(int row);
-    // The export running now (its progress dialog), or nullptr.
+    // The export or print running now (its progress dialog), or nullptr.
     QProgressDialog *exportProgress() const { return m_progress; }
 
 protected:
@@ -55,6 +60,10 @@ protected:
 private:
     void exportTo(ExportRequest::Format format);
     void printEntries();
+    // Runs an export or a print on a thread of its own behind a progress
+    // dialog with Cancel; `finished` gets the result on this thread.
+    using Job = std::function<ExportResult(const ExportProgress &progress, QString *error)>;
+    void runInBackground(const QString &label, Job job, std::function<void(ExportResult)> finished);
     void updateStatus();
     ExportRequest request(ExportRequest::Format format) const;
 

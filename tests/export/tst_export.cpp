@@ -146,6 +146,171 @@ private Q_SLOTS:
         QCOMPARE(back, expected);
     }
 
+    // The export writes straight from the engine's texts; what it writes is
+    // byte for byte what the row-by-row writer makes of the rows the list
+    // reads: check boxes stored every way a logbook may hold them, missing
+    // texts, a filter, and enough rows to cross the buffer's flushes.
+    void csvSameAsRowByRow_data()
+    {
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<QString>("contains");
+        QTest::newRow("check boxes") << "Predive" << "";
+        QTest::newRow("many rows") << "VehicleMaintenance" << "";
+        QTest::newRow("filtered") << "VehicleMaintenance" << "7, ";
+    }
+    void csvSameAsRowByRow()
+    {
+        QFETCH(QString, table);
+        QFETCH(QString, contains);
+        QSqlDatabase raw = m_file.raw();
+        QSqlQuery q(raw);
+        if (table == QLatin1String("Predive") && m_file.isPostgres()) {
+            QVERIFY(q.exec(QStringLiteral("INSERT INTO \"Predive\" (\"Cruise\", \"GPS Fix Valid\", \"DVL Operational\") VALUES "
+                                          "('a \"b\"', true, false), (NULL, NULL, true)")));
+        } else if (table == QLatin1String("Predive")) {
+            // SQLite keeps whatever it was given: 1, 0, NULL, texts, a real.
+            QVERIFY2(q.exec(QStringLiteral("INSERT INTO \"Predive\" (\"Cruise\", \"GPS Fix Valid\", \"DVL Operational\", \"AHRS Operational\") VALUES "
+                                           "('a \"b\"', 1, 0, NULL), (NULL, 'true', 'false', 'FALSE'), (' x', '0', '', 0.5), ('y', 2, -1, 'yes')")),
+                     qPrintable(q.lastError().text()));
+        } else if (!m_file.isPostgres() || contains.isEmpty()) {
+            QVERIFY(raw.transaction());
+            QVERIFY(q.prepare(QStringLiteral("INSERT INTO \"VehicleMaintenance\" (\"Notes\", \"Reason\", \"SubmittedBy\") VALUES (?, ?, ?)")));
+            for (int i = 0; i < 12000; ++i) {
+                q.bindValue(0, QStringLiteral("run %1, \"tail\"\r\nÅse %2").arg(i).arg(QString(i % 97, QLatin1Char('z'))));
+                q.bindValue(1, i % 3 ? QVariant(QStringLiteral(" padded ")) : QVariant(QMetaType(QMetaType::QString)));
+                q.bindValue(2, QStringLiteral("Ana"));
+                QVERIFY(q.exec());
+            }
+            QVERIFY(raw.commit());
+        }
+        EntryFilter filter;
+        filter.contains = contains;
+        QString error;
+        QList<QByteArray> expected;
+        {
+            QByteArray all;
+            auto db = m_file.open();
+            QVERIFY(db);
+            EntryQuery query(*db, table, filter);
+            all += csv::record(QStringList{QStringLiteral("BravikKey")} + query.columns());
+            qint64 before = -1;
+            bool exhausted = false;
+            while (!exhausted) {
+                qint64 last = -1;
+                QVERIFY(query.fetch(before, 500, [&](const QList<Entry> &rows) {
+                    for (const Entry &e : rows)
+                        all += csv::record(QStringList{QString::number(e.key)} + e.values);
+                    last = rows.last().key;
+                }, nullptr, &exhausted));
+                if (last < 0)
+                    break;
+                before = last;
+            }
+            expected << all;
+        }
+        {
+            QList<QStringList> rows;
+            QVERIFY(csv::parse(expected.first(), &rows, &error));
+            QVERIFY(rows.size() > (table == QLatin1String("Predive") ? 2 : 100));
+        }
+        const QString path = m_file.dir.filePath(QStringLiteral("same.csv"));
+        ExportRequest request{m_file.where(), table, filter, ExportRequest::Csv};
+        qint64 calls = 0, lastWritten = -1;
+        QCOMPARE(exportToFile(request, path, [&](qint64 written, qint64) { ++calls; lastWritten = written; return true; },
+                              &error), ExportResult::Done);
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray got = f.readAll();
+        QCOMPARE(got.size(), expected.first().size());
+        QVERIFY(got == expected.first());
+        QVERIFY(calls >= 1);
+        QList<QStringList> back;
+        QVERIFY(csv::parse(got, &back, &error));
+        QCOMPARE(lastWritten, qint64(back.size() - 1));   // the last report counts every row
+    }
+
+    // A voided entry stays in its table but leaves the exports unless they
+    // are asked for it: in the core and through the program, CSV and PDF.
+    void voidedEntriesLeftOutUnlessAsked_data()
+    {
+        QTest::addColumn<bool>("throughProgram");
+        QTest::addColumn<int>("format");
+        QTest::addColumn<bool>("includeVoid");
+        for (bool program : {false, true})
+            for (int format : {int(ExportRequest::Csv), int(ExportRequest::Pdf)})
+                for (bool include : {false, true})
+                    QTest::addRow("%s %s %s", program ? "program" : "core", format == ExportRequest::Csv ? "csv" : "pdf",
+                                  include ? "with void" : "without void")
+                        << program << format << include;
+    }
+    void voidedEntriesLeftOutUnlessAsked()
+    {
+        QFETCH(bool, throughProgram);
+        QFETCH(int, format);
+        QFETCH(bool, includeVoid);
+        QSqlDatabase raw = m_file.raw();
+        QSqlQuery q(raw);
+        QVERIFY(q.exec(QStringLiteral("DELETE FROM \"Purchases\"")));   // the test's own table, afresh
+        QVERIFY(q.prepare(QStringLiteral("INSERT INTO \"Purchases\" (\"Item\", \"SubmittedBy\") VALUES (?, 'Ana')")));
+        for (const char *item : {"O-ring kit", "Wrong pinger", "Spare rudder", "Duplicate order"}) {
+            q.bindValue(0, QString::fromLatin1(item));
+            QVERIFY(q.exec());
+        }
+        // Voided as the record window does it; one more row only corrected.
+        QVERIFY(q.exec(QStringLiteral("UPDATE \"Purchases\" SET \"Voided\" = TRUE, \"VoidReason\" = 'ordered twice', "
+                                      "\"RowVersion\" = \"RowVersion\" + 1 WHERE \"Item\" IN ('Wrong pinger', 'Duplicate order')")));
+        QVERIFY(q.exec(QStringLiteral("UPDATE \"Purchases\" SET \"Vendor\" = 'Deck Supply', \"RowVersion\" = 2 "
+                                      "WHERE \"Item\" = 'Spare rudder'")));
+        const QStringList kept{QStringLiteral("O-ring kit"), QStringLiteral("Spare rudder")};
+        const QStringList voided{QStringLiteral("Wrong pinger"), QStringLiteral("Duplicate order")};
+
+        const bool csvFormat = format == ExportRequest::Csv;
+        const QString path = m_file.dir.filePath(csvFormat ? QStringLiteral("void.csv") : QStringLiteral("void.pdf"));
+        QFile::remove(path);
+        if (throughProgram) {
+            QStringList args{"--export", "Purchases", "--format", csvFormat ? "csv" : "pdf", "--output", path,
+                             "--database", m_file.where().location};
+            if (includeVoid)
+                args << "--include-void";
+            const Run r = runProgram(args);
+            QVERIFY2(r.status == 0, r.err.constData());
+        } else {
+            ExportRequest request{m_file.where(), QStringLiteral("Purchases"), {}, ExportRequest::Format(format)};
+            request.filter.includeVoid = includeVoid;
+            QString error;
+            QCOMPARE(exportToFile(request, path, {}, &error), ExportResult::Done);
+        }
+        QString text;
+        if (csvFormat) {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            QList<QStringList> rows;
+            QString error;
+            QVERIFY(csv::parse(f.readAll(), &rows, &error));
+            QCOMPARE(rows.first(), exportHeader(QStringLiteral("Purchases")));   // the same columns either way
+            const int item = int(rows.first().indexOf(QStringLiteral("Item")));
+            QStringList items;
+            for (const QStringList &r : rows.mid(1))
+                items << r.at(item);
+            QStringList want = includeVoid ? QStringList{voided.at(1), kept.at(1), voided.at(0), kept.at(0)} : QStringList{kept.at(1), kept.at(0)};
+            QCOMPARE(items, want);
+            return;
+        }
+        const QString pdftotext = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
+        if (pdftotext.isEmpty())
+            QSKIP("pdftotext (poppler-utils) is not installed");
+        QProcess p;
+        p.start(pdftotext, {QStringLiteral("-enc"), QStringLiteral("UTF-8"), path, QStringLiteral("-")});
+        QVERIFY(p.waitForFinished(30000));
+        text = QString::fromUtf8(p.readAllStandardOutput()).simplified();
+        for (const QString &k : kept)
+            QVERIFY2(text.contains(k), qPrintable(k));
+        for (const QString &v : voided)
+            QVERIFY2(text.contains(v) == includeVoid, qPrintable(v));
+        QCOMPARE(text.contains(QStringLiteral("void entries included")), includeVoid);
+        QCOMPARE(int(text.count(QStringLiteral("VOID: ordered twice"))), includeVoid ? 2 : 0);
+    }
+
     void pdfHoldsEveryEntry()
     {
         const QString pdftotext = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));

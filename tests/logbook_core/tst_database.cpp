@@ -58,12 +58,16 @@ private Q_SLOTS:
         auto db = file.open();
         QVERIFY(db);
         const QStringList names = columns(file, table);
-        QCOMPARE(names.size(), fieldCount + 1 + 2);
+        QCOMPARE(names.size(), fieldCount + 1 + 2 + 5);
         QCOMPARE(names.first(), keyColumn());
-        QCOMPARE(names.mid(1), findTable(table)->fields + QStringList({"StampedAtUtc", "Workstation"}));
+        QCOMPARE(names.mid(1), findTable(table)->fields + QStringList({"StampedAtUtc", "Workstation"})
+                                   + QStringList({"RowVersion", "Voided", "VoidReason", "ChangedAtUtc", "ChangedOn"}));
         for (const QString &s : samples)
             QVERIFY2(names.contains(s), qPrintable(s));
-        QCOMPARE(tableCount(file), 9);   // the eight tables and the launch record
+        QCOMPARE(tableCount(file), 10);   // the eight tables, the launch record and the edit history
+        QCOMPARE(columns(file, QStringLiteral("RecordHistory")),
+                 (QStringList{keyColumn(), "TableName", "RowKey", "Field", "OldValue", "NewValue", "ChangedAtUtc",
+                              "Workstation", "OsUser"}));
     }
 
     void launchRecordsWrittenAndRead()
@@ -107,10 +111,10 @@ private Q_SLOTS:
             file.sql(QStringLiteral("UPDATE \"BravikSchema\" SET \"Version\" = 1"));
         else
             file.sql(QStringLiteral("PRAGMA user_version = 1"));
-        QCOMPARE(tableCount(file), 8);
+        QCOMPARE(tableCount(file), 9);
         auto db = file.open();
         QVERIFY(db);
-        QCOMPARE(tableCount(file), 9);
+        QCOMPARE(tableCount(file), 10);
         QCOMPARE(columns(file, launchlog::tableName()).mid(1), launchlog::fields());
     }
 
@@ -165,8 +169,9 @@ private Q_SLOTS:
         auto db = file.open();
         QVERIFY(db);
         QCOMPARE(columns(file, QStringLiteral("WeatherObservation")).mid(oldWeather.size() + 1),
-                 (QStringList{"Their Own", "SwellDirection", "SkyDescription", "StampedAtUtc", "Workstation"}));
-        QCOMPARE(columns(file, QStringLiteral("Predive")).size(), 32);
+                 (QStringList{"Their Own", "SwellDirection", "SkyDescription", "StampedAtUtc", "Workstation",
+                              "RowVersion", "Voided", "VoidReason", "ChangedAtUtc", "ChangedOn"}));
+        QCOMPARE(columns(file, QStringLiteral("Predive")).size(), 37);
         QCOMPARE(file.sql(QStringLiteral("SELECT \"Notes\" || \"Latitude\" || \"Their Own\" || coalesce(\"SwellDirection\", '-') FROM \"WeatherObservation\"")).toString(),
                  QStringLiteral("calm34.5kept-"));
         QCOMPARE(file.sql(QStringLiteral("SELECT \"Cruise\" || CAST(\"PayloadOperational\" AS TEXT) FROM \"Predive\"")).toString(),
@@ -205,7 +210,7 @@ private Q_SLOTS:
         auto db = file.open();
         QVERIFY(db);
         for (const TableDef &t : schema()) {
-            QCOMPARE(columns(file, t.name).mid(1), t.fields + QStringList({"StampedAtUtc", "Workstation"}));
+            QCOMPARE(columns(file, t.name).mid(1), t.fields + hiddenFields() + correctionFields());
             QCOMPARE(file.sql(QStringLiteral("SELECT \"SubmittedBy\" || '|' || coalesce(\"StampedAtUtc\", 'none') || '|' || "
                                              "coalesce(\"Workstation\", 'none') FROM \"%1\"").arg(t.name)).toString(),
                      QStringLiteral("Ana|none|none"));
@@ -232,7 +237,49 @@ private Q_SLOTS:
         // Opening again changes nothing more.
         db.reset();
         QVERIFY(file.open());
-        QCOMPARE(columns(file, QStringLiteral("TaskList")).size(), 1 + 6 + 2);
+        QCOMPARE(columns(file, QStringLiteral("TaskList")).size(), 1 + 6 + 2 + 5);
+    }
+
+    // A logbook from before corrections: every table gains the correction
+    // fields, its rows keep every value, count as never changed and not
+    // void, and the edit history starts empty.
+    void upgradesLogbookFromBeforeCorrections()
+    {
+        LogbookFile file;
+        QDir().mkpath(QFileInfo(file.path).absolutePath());
+        for (const TableDef &t : schema()) {
+            QStringList cols{QStringLiteral("\"%1\" %2").arg(keyColumn(), file.keyType())};
+            for (const QString &f : t.fields + hiddenFields())
+                cols << QStringLiteral("\"%1\" %2").arg(f, t.isBoolean(f) ? "BOOLEAN" : "TEXT");
+            file.sql(QStringLiteral("CREATE TABLE \"%1\" (%2)").arg(t.name, cols.join(", ")));
+            for (const char *who : {"Ana", "Ben"})
+                file.sql(QStringLiteral("INSERT INTO \"%1\" (\"SubmittedBy\", \"StampedAtUtc\", \"Workstation\") "
+                                        "VALUES (?, '2026-12-01T08:00:00Z', 'deck-1')").arg(t.name),
+                         {QString::fromLatin1(who)});
+        }
+        if (file.isPostgres()) {
+            file.sql(QStringLiteral("CREATE TABLE \"BravikSchema\" (\"Version\" INTEGER NOT NULL)"));
+            file.sql(QStringLiteral("INSERT INTO \"BravikSchema\" VALUES (3)"));
+        } else {
+            file.sql(QStringLiteral("PRAGMA user_version = 3"));
+        }
+
+        auto db = file.open();
+        QVERIFY(db);
+        for (const TableDef &t : schema()) {
+            QCOMPARE(columns(file, t.name).mid(1), t.fields + hiddenFields() + correctionFields());
+            QCOMPARE(file.count(t.name), 2);
+            const QString rows = file.sql(QStringLiteral(
+                "SELECT \"SubmittedBy\" || '|' || \"StampedAtUtc\" || '|' || \"Workstation\" || '|' || "
+                "CAST(\"RowVersion\" AS TEXT) || '|' || CAST(\"Voided\" AS TEXT) || '|' || "
+                "coalesce(\"VoidReason\", 'none') FROM \"%1\" WHERE \"SubmittedBy\" = 'Ben'").arg(t.name)).toString();
+            QCOMPARE(rows, QStringLiteral("Ben|2026-12-01T08:00:00Z|deck-1|0|%1|none").arg(file.booleanText(false)));
+        }
+        QCOMPARE(file.count(QStringLiteral("RecordHistory")), 0);
+        if (file.isPostgres())
+            QCOMPARE(file.sql(QStringLiteral("SELECT MAX(\"Version\") FROM \"BravikSchema\"")).toInt(), 4);
+        else
+            QCOMPARE(file.sql(QStringLiteral("PRAGMA user_version")).toInt(), 4);
     }
 
     void rebuildsKeylessTableAroundKey()
@@ -332,8 +379,8 @@ private Q_SLOTS:
         for (auto &p : programs)
             p->wait();
         QVERIFY2(errors.isEmpty(), qPrintable(errors.join('\n')));
-        QCOMPARE(tableCount(file), 9);   // the eight tables and the launch record
-        QCOMPARE(columns(file, QStringLiteral("Predive")).size(), 32);
+        QCOMPARE(tableCount(file), 10);   // the eight tables, the launch record and the edit history
+        QCOMPARE(columns(file, QStringLiteral("Predive")).size(), 37);
         if (file.isPostgres())
             QCOMPARE(file.sql(QStringLiteral("SELECT COUNT(*) FROM \"BravikSchema\"")).toInt(), 1);
         else

@@ -168,6 +168,61 @@ private Q_SLOTS:
         QCOMPARE(notes(*db, f, 50), expected);
     }
 
+    // Voided rows leave the pages and the export's pass unless asked for,
+    // at every page boundary and together with a text filter; each row
+    // says whether it was corrected or voided.
+    void voidedRows_data()
+    {
+        QTest::addColumn<bool>("includeVoid");
+        QTest::addColumn<QString>("contains");
+        QTest::newRow("left out") << false << "";
+        QTest::newRow("included") << true << "";
+        QTest::newRow("left out, filtered") << false << "1";
+        QTest::newRow("included, filtered") << true << "1";
+    }
+    void voidedRows()
+    {
+        QFETCH(bool, includeVoid);
+        QFETCH(QString, contains);
+        LogbookFile file;
+        auto db = file.open();
+        for (int i = 1; i <= 20; ++i)
+            add(file, QStringLiteral("n%1").arg(i));
+        // Every third voided (which raises its version), every fifth corrected.
+        file.sql(QStringLiteral("UPDATE \"Miscellaneous\" SET \"Voided\" = TRUE, \"VoidReason\" = 'dup', \"RowVersion\" = 1 "
+                                "WHERE \"BravikKey\" % 3 = 0"));
+        file.sql(QStringLiteral("UPDATE \"Miscellaneous\" SET \"RowVersion\" = \"RowVersion\" + 1 WHERE \"BravikKey\" % 5 = 0"));
+        QStringList expected;
+        for (int i = 20; i >= 1; --i)
+            if ((includeVoid || i % 3 != 0) && QStringLiteral("n%1").arg(i).contains(contains))
+                expected << QStringLiteral("n%1").arg(i);
+        EntryFilter f;
+        f.includeVoid = includeVoid;
+        f.contains = contains;
+        QCOMPARE(notes(*db, f, 1), expected);
+        QCOMPARE(notes(*db, f, 4), expected);
+
+        EntryQuery query(*db, QStringLiteral("Miscellaneous"), f);
+        const int noteColumn = query.columns().indexOf(QStringLiteral("Note"));
+        bool exhausted = false;
+        QList<Entry> all;
+        QVERIFY(query.fetch(-1, 100, [&](const QList<Entry> &rows) { all << rows; }, nullptr, &exhausted));
+        for (const Entry &e : all) {
+            QCOMPARE(e.voided, e.key % 3 == 0);
+            QCOMPARE(e.voidReason, e.voided ? QStringLiteral("dup") : QString());
+            QCOMPARE(e.changed, e.key % 3 == 0 || e.key % 5 == 0);
+        }
+        // The export's single pass: the same rows, the key first.
+        QStringList scanned;
+        QVERIFY(query.scan([&](const QByteArrayView *fields, int count) {
+            if (count != query.columns().size() + 1)
+                return false;
+            scanned << QString::fromUtf8(fields[noteColumn + 1]);
+            return true;
+        }));
+        QCOMPARE(scanned, expected);
+    }
+
     // A long search hands over what it finds as it goes and stops when asked.
     void searchStopsWhenAsked()
     {

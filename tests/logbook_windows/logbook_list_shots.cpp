@@ -14,7 +14,9 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QCheckBox>
 #include <QLineEdit>
+#include <QSqlQuery>
 #include <QTableView>
 #include <QTest>
 
@@ -64,8 +66,26 @@ int main(int argc, char **argv)
 
     ExportRequest r{{settings().databaseDriver, settings().database}, QStringLiteral("BatteryCharge"),
                     w->model()->filter(), ExportRequest::Pdf};
+    r.filter.includeVoid = w->chkIncludeVoid->isChecked();
     QString error;
     exportToFile(r, out + QStringLiteral("/logbook-battery.pdf"), {}, &error);
+
+    // Corrections: one entry changed after it was stored, one voided.
+    QSqlQuery q(db->connection());
+    q.exec(QStringLiteral("UPDATE \"BatteryCharge\" SET \"RowVersion\" = 1 WHERE \"LogfileName\" = 'charge_58.log'"));
+    q.exec(QStringLiteral("UPDATE \"BatteryCharge\" SET \"Voided\" = TRUE, \"VoidReason\" = 'logged on the wrong vehicle', "
+                          "\"RowVersion\" = 1 WHERE \"LogfileName\" = 'charge_57.log'"));
+    w->txtContains->clear();
+    w->txtSince->clear();
+    w->chkIncludeVoid->setChecked(true);
+    w->applyFilter();
+    for (int i = 0; i < 100 && (w->model()->isBusy() || w->model()->rowCount() == 0); ++i)
+        QTest::qWait(100);
+    QTest::qWait(300);
+    w->grab().save(out + QStringLiteral("/logbook-list-corrections.png"));
+    r.filter = {};
+    r.filter.includeVoid = true;
+    exportToFile(r, out + QStringLiteral("/logbook-battery-with-void.pdf"), {}, &error);
     windows().reset();
     return 0;
 }

@@ -1,6 +1,6 @@
 // The list window: its model's keyset pages (under Qt's model tester), the
 // filter typed as a person types it, opening an entry in its record window,
-// and a cancelled export.
+// a long search stopped with its button, printing, and a cancelled export.
 #include "EntryListModel.h"
 #include "LogbookProbe.h"
 #include "RecordCursor.h"
@@ -11,6 +11,7 @@
 #include "frmLogbookList.h"
 
 #include <QAbstractItemModelTester>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
@@ -18,8 +19,11 @@
 #include <QPlainTextEdit>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTableView>
 #include <QTest>
+#include <QTimer>
 
 using namespace bravik;
 using namespace bravik::logbook;
@@ -176,6 +180,207 @@ private Q_SLOTS:
         QVERIFY(f.open(QIODevice::ReadOnly));
         QCOMPARE(f.readAll().count("\r\n"), 50001);
         QVERIFY(w->lblStatus->text().startsWith(QLatin1String("Exported to")));
+    }
+
+    // Marks five notes as corrected and voided the way the record windows
+    // store it: 2 and 4 corrected, 3 and 4 voided (which raises the
+    // version too).
+    void correctSomeNotes()
+    {
+        addNotes(5);
+        m_probe->sql(QStringLiteral("UPDATE \"Miscellaneous\" SET \"RowVersion\" = 1, \"ChangedAtUtc\" = '2026-12-08T05:00:00Z' "
+                                    "WHERE \"Note\" IN ('note 2', 'note 4')"));
+        m_probe->sql(QStringLiteral("UPDATE \"Miscellaneous\" SET \"Voided\" = TRUE, \"VoidReason\" = 'wrong vehicle', "
+                                    "\"RowVersion\" = \"RowVersion\" + 1 WHERE \"Note\" IN ('note 3', 'note 4')"));
+    }
+
+    // The list shows every row, voided ones too: corrected rows carry a
+    // mark on their Date/Time cell, voided ones are grey with the reason.
+    void correctedAndVoidedRowsShown()
+    {
+        correctSomeNotes();
+        EntryListModel model;
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        model.setQuery({settings().databaseDriver, settings().database}, QStringLiteral("Miscellaneous"), {});
+        QTRY_VERIFY(!model.isBusy() && model.rowCount() == 5);
+        for (int r = 0; r < 5; ++r) {
+            const QString note = model.data(model.index(r, 2)).toString();
+            const bool voided = note == QLatin1String("note 3") || note == QLatin1String("note 4");
+            const bool changed = note == QLatin1String("note 2") || voided;   // a void counts as a change
+            const QModelIndex first = model.index(r, 0), other = model.index(r, 2);
+            QCOMPARE(model.data(first, Qt::DecorationRole).isValid(), changed);
+            QVERIFY(!model.data(other, Qt::DecorationRole).isValid());   // the mark is on the first cell only
+            const QString tip = model.data(first, Qt::ToolTipRole).toString();
+            QCOMPARE(tip.contains(QLatin1String("Changed after it was first stored")), changed);
+            for (const QModelIndex &i : {first, other}) {
+                const QVariant fg = model.data(i, Qt::ForegroundRole);
+                QCOMPARE(fg.isValid(), voided);
+                if (voided) {
+                    const QColor c = fg.value<QBrush>().color();
+                    QVERIFY2(c.saturation() < 30 && c.lightness() > 100 && c.lightness() < 200, qPrintable(c.name()));
+                }
+                QCOMPARE(model.data(i, Qt::ToolTipRole).toString().startsWith(QLatin1String("VOID: wrong vehicle")), voided);
+            }
+            QCOMPARE(model.data(other, Qt::ToolTipRole).toString().endsWith(note), true);
+        }
+    }
+
+    // "Include void entries" decides whether the window's CSV export takes
+    // the voided rows; the list shows them either way.
+    void exportTakesVoidOnlyWhenChecked_data()
+    {
+        QTest::addColumn<bool>("check");
+        QTest::newRow("left out") << false;
+        QTest::newRow("included") << true;
+    }
+    void exportTakesVoidOnlyWhenChecked()
+    {
+        QFETCH(bool, check);
+        correctSomeNotes();
+        auto *w = windows().show<frmLogbookList>();
+        w->cmbKind->setCurrentIndex(w->cmbKind->findText(QStringLiteral("Miscellaneous")));
+        QTRY_VERIFY(!w->model()->isBusy() && w->model()->rowCount() == 5);
+        auto *box = w->findChild<QCheckBox *>(QStringLiteral("chkIncludeVoid"));
+        QVERIFY(box && !box->isChecked());
+        if (check)
+            QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(4, box->height() / 2));
+        QCOMPARE(box->isChecked(), check);
+        QCOMPARE(w->model()->rowCount(), 5);
+        const QString path = m_settings->path(QStringLiteral("void.csv"));
+        m_seams->dialogs->answers.enqueue(path);
+        QTest::mouseClick(w->findChild<QPushButton *>(QStringLiteral("cmdExportCsv")), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!w->exportProgress(), 20000);
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray bytes = f.readAll();
+        QVERIFY(bytes.contains("note 1") && bytes.contains("note 2") && bytes.contains("note 5"));
+        QCOMPARE(bytes.contains("note 3"), check);
+        QCOMPARE(bytes.contains("note 4"), check);
+        QCOMPARE(bytes.count("\r\n"), check ? 6 : 4);
+        QVERIFY(m_seams->messages->texts.isEmpty());
+    }
+
+    // Print… prints what the list shows (its filter applied); cancelling
+    // the dialog prints nothing and says nothing.
+    void printShownEntries_data()
+    {
+        QTest::addColumn<bool>("accept");
+        QTest::newRow("printed") << true;
+        QTest::newRow("cancelled") << false;
+    }
+    void printShownEntries()
+    {
+        QFETCH(bool, accept);
+        const QString pdftotext = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
+        if (accept && pdftotext.isEmpty())
+            QSKIP("pdftotext (poppler-utils) is not installed");
+        addNotes(12);
+        auto *w = windows().show<frmLogbookList>();
+        w->cmbKind->setCurrentIndex(w->cmbKind->findText(QStringLiteral("Miscellaneous")));
+        QTRY_COMPARE(w->model()->rowCount(), 12);
+        QTest::keyClicks(w->txtContains, QStringLiteral("NOTE 1"));
+        QTest::keyClick(w->txtContains, Qt::Key_Return);
+        QTRY_VERIFY(!w->model()->isBusy() && w->model()->rowCount() == 4);   // 1, 10, 11, 12
+
+        const QString path = m_settings->path(QStringLiteral("printed.pdf"));
+        m_seams->printing->answers.enqueue(accept ? path : QString());
+        QTest::mouseClick(w->findChild<QPushButton *>(QStringLiteral("cmdPrint")), Qt::LeftButton);
+        QCOMPARE(m_seams->printing->asked, 1);
+        QCOMPARE(bool(w->exportProgress()), accept);   // printing runs behind a progress dialog
+        QTRY_VERIFY_WITH_TIMEOUT(!w->exportProgress(), 30000);
+        QVERIFY(m_seams->messages->texts.isEmpty());
+        QCOMPARE(QFile::exists(path), accept);
+        if (!accept)
+            return;
+        QCOMPARE(w->lblStatus->text(), QStringLiteral("Sent to the printer."));
+        QProcess p;
+        p.start(pdftotext, {QStringLiteral("-enc"), QStringLiteral("UTF-8"), path, QStringLiteral("-")});
+        QVERIFY(p.waitForFinished(30000));
+        QCOMPARE(p.exitCode(), 0);
+        const QString text = QString::fromUtf8(p.readAllStandardOutput()).simplified();
+        QVERIFY2(text.contains(QStringLiteral("containing \"NOTE 1\"")), qPrintable(text.left(300)));
+        for (int r = 0; r < w->model()->rowCount(); ++r) {
+            const QString entry = QStringLiteral("Entry %1").arg(w->model()->keyAt(r));
+            QVERIFY2(text.contains(entry + QLatin1Char(' ')) || text.endsWith(entry), qPrintable(entry));
+            const QString note = w->model()->data(w->model()->index(r, 2), Qt::UserRole).toString();
+            QVERIFY2(text.contains(note), qPrintable(note));
+        }
+        QVERIFY(!text.contains(QStringLiteral("note 5")));
+        QVERIFY(!text.contains(QStringLiteral("note 2 ")));
+    }
+
+    // A long print keeps the window answering and stops at Cancel.
+    void longPrintCancelled()
+    {
+        addNotes(3000);
+        auto *w = windows().show<frmLogbookList>();
+        w->cmbKind->setCurrentIndex(w->cmbKind->findText(QStringLiteral("Miscellaneous")));
+        QTRY_VERIFY(!w->model()->isBusy() && w->model()->rowCount() > 0);
+        m_seams->printing->answers.enqueue(m_settings->path(QStringLiteral("long.pdf")));
+        int ticks = 0;
+        QTimer timer;
+        connect(&timer, &QTimer::timeout, this, [&] { ++ticks; });
+        timer.start(5);
+        QTest::mouseClick(w->findChild<QPushButton *>(QStringLiteral("cmdPrint")), Qt::LeftButton);
+        QProgressDialog *progress = w->exportProgress();
+        QVERIFY(progress);
+        QTRY_VERIFY_WITH_TIMEOUT(ticks >= 3, 5000);
+        QVERIFY2(w->exportProgress(), "the print ended before Cancel could be pressed");
+        QTest::mouseClick(progress->findChild<QPushButton *>(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!w->exportProgress(), 30000);
+        QCOMPARE(w->lblStatus->text(), QStringLiteral("Printing cancelled."));
+        QVERIFY(m_seams->messages->texts.isEmpty());
+    }
+
+    // A search through a large table for a text nowhere in it: the window
+    // goes on answering, Stop ends the search, and a new one works.
+    void stopALongSearchWithTheButton()
+    {
+        const QString padding = QStringLiteral(" Battery swap, tailcone checked, fins and antenna inspected, "
+                                               "O-rings greased, vacuum held at 8 inHg for ten minutes, all good.");
+        const int rows = 300000;
+        m_probe->sql(QStringLiteral("INSERT INTO \"Miscellaneous\" (\"Note\", \"SubmittedBy\") "
+                                    "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %1) "
+                                    "SELECT 'note ' || i || ?, 'Ana' FROM n").arg(rows),
+                     {padding});
+        QCOMPARE(m_probe->count(QStringLiteral("Miscellaneous")), rows);
+        auto *w = windows().show<frmLogbookList>();
+        w->cmbKind->setCurrentIndex(w->cmbKind->findText(QStringLiteral("Miscellaneous")));
+        QTRY_VERIFY_WITH_TIMEOUT(!w->model()->isBusy() && w->model()->rowCount() > 0, 20000);
+        auto *stop = w->findChild<QPushButton *>(QStringLiteral("cmdStop"));
+        QVERIFY(stop && !stop->isEnabled());
+
+        int ticks = 0;
+        QTimer timer;
+        timer.setInterval(5);
+        connect(&timer, &QTimer::timeout, this, [&] { ++ticks; });
+        timer.start();
+        w->txtContains->setFocus();
+        QTest::keyClicks(w->txtContains, QStringLiteral("zebra"));
+        QTest::keyClick(w->txtContains, Qt::Key_Return);
+        QVERIFY(w->model()->isBusy());
+        QVERIFY(stop->isEnabled());
+        QVERIFY(w->lblStatus->text().startsWith(QLatin1String("Searching")));
+        // The event loop runs while the search does.
+        const int before = ticks;
+        QTRY_VERIFY_WITH_TIMEOUT(ticks >= before + 3, 5000);
+        QVERIFY2(w->model()->isBusy(), "the search ended before Stop could be pressed");
+        QTest::mouseClick(stop, Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!w->model()->isBusy(), 10000);
+        QVERIFY(w->model()->wasStopped());
+        QCOMPARE(w->model()->rowCount(), 0);
+        QCOMPARE(w->lblStatus->text(), QStringLiteral("Search stopped: 0 found. Press Find to search again."));
+        QVERIFY(!stop->isEnabled());
+
+        // A new search afterwards runs to its end.
+        w->txtContains->clear();
+        QTest::keyClicks(w->txtContains, QStringLiteral("note 29999"));
+        QTest::mouseClick(w->findChild<QPushButton *>(QStringLiteral("cmdFind")), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!w->model()->isBusy(), 60000);
+        QVERIFY(!w->model()->wasStopped());
+        QCOMPARE(w->model()->rowCount(), 11);   // 299990 to 299999, then 29999
+        QCOMPARE(w->lblStatus->text(), QStringLiteral("11 entries"));
+        QVERIFY(m_seams->messages->texts.isEmpty());
     }
 };
 

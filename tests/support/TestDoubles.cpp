@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QEvent>
+#include <QPrinter>
 
 namespace bravik::test {
 
@@ -22,6 +23,17 @@ QString ScriptedFileDialogs::choose(QWidget *, const FileDialogRequest &request)
 {
     requests << request;
     return answers.isEmpty() ? QString() : answers.dequeue();
+}
+
+bool ScriptedPrintDialogs::choose(QWidget *, QPrinter *printer)
+{
+    ++asked;
+    const QString path = answers.isEmpty() ? QString() : answers.dequeue();
+    if (path.isEmpty())
+        return false;
+    printer->setOutputFormat(QPrinter::PdfFormat);
+    printer->setOutputFileName(path);
+    return true;
 }
 
 bool ScriptedCommandRunner::start(const QString &program, const QStringList &arguments, QString *error)
@@ -53,6 +65,9 @@ Seams::Seams()
     auto m = std::make_unique<ScriptedMessageBoxes>();
     auto d = std::make_unique<ScriptedFileDialogs>();
     auto c = std::make_unique<ScriptedCommandRunner>();
+    auto pr = std::make_unique<ScriptedPrintDialogs>();
+    printing = pr.get();
+    setPrintDialogs(std::move(pr));
     messages = m.get();
     dialogs = d.get();
     commands = c.get();
@@ -66,6 +81,7 @@ Seams::~Seams()
     setMessageBoxes(nullptr);
     setFileDialogs(nullptr);
     setCommandRunner(nullptr);
+    setPrintDialogs(nullptr);
 }
 
 TempSettings::TempSettings()

@@ -29,6 +29,16 @@ public:
     QList<FileDialogRequest> requests;
 };
 
+// Answers print dialogs from a queue: a path accepts with the printer set
+// to write a PDF file there; an empty text (or an empty queue) cancels.
+class ScriptedPrintDialogs : public PrintDialogs
+{
+public:
+    bool choose(QWidget *parent, QPrinter *printer) override;
+    QQueue<QString> answers;
+    int asked = 0;
+};
+
 // Records commands; `failWith` non-empty makes every start fail with it.
 class ScriptedCommandRunner : public CommandRunner
 {
@@ -49,7 +59,7 @@ public:
     bool recording = false;
 };
 
-// Installs the three doubles for the life of the object and restores the
+// Installs the four doubles for the life of the object and restores the
 // real seams afterwards.  The pointers stay owned by the seam registry.
 class Seams
 {
@@ -59,6 +69,7 @@ public:
     ScriptedMessageBoxes *messages;
     ScriptedFileDialogs *dialogs;
     ScriptedCommandRunner *commands;
+    ScriptedPrintDialogs *printing;
 };
 
 // A temporary home for the program's settings: a database file and a
