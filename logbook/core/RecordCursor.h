@@ -1,5 +1,6 @@
 #pragma once
 
+#include "RecordHistory.h"
 #include "Schema.h"
 
 #include <QDateTime>
@@ -77,6 +78,23 @@ public:
     // Stores the current row if it changed (the row is being left because
     // the window closes).  A new row becomes a stored row.
     bool save();
+
+    // Marks the current stored row void with a reason (required), after
+    // storing its edits; the row stays in the table and in navigation.
+    bool voidRow(const QString &reason);
+    // The current stored row's edit history, newest first (none for a new
+    // row).
+    bool readHistory(QList<history::Entry> *entries);
+
+    // The row as read: how often it was changed after its first store, and
+    // whether it is void.
+    qint64 rowVersion() const;
+    bool isVoided() const;
+    QString voidReason() const;
+    // The last store was refused because another program changed the row
+    // since it was shown: save() now stores over that change, and any
+    // move drops the edits made here and keeps it.
+    bool hasConflict() const;
 
     QString lastError() const;
 

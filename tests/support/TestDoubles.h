@@ -49,6 +49,16 @@ public:
     bool recording = false;
 };
 
+// Answers text prompts from a queue; a null QString (or an empty queue)
+// answers "cancelled".  Every prompt's label is kept.
+class ScriptedTextPrompts : public TextPrompts
+{
+public:
+    bool ask(QWidget *parent, const QString &title, const QString &label, QString *text) override;
+    QQueue<QString> answers;
+    QStringList labels;
+};
+
 // Installs the three doubles for the life of the object and restores the
 // real seams afterwards.  The pointers stay owned by the seam registry.
 class Seams
@@ -59,6 +69,7 @@ public:
     ScriptedMessageBoxes *messages;
     ScriptedFileDialogs *dialogs;
     ScriptedCommandRunner *commands;
+    ScriptedTextPrompts *prompts;
 };
 
 // A temporary home for the program's settings: a database file and a
