@@ -367,8 +367,13 @@ void RecordWindow::addCorrectionRow()
     connect(m_cmdVoid, &QPushButton::clicked, this, &RecordWindow::voidEntry);
 
     const int bannerLeft = nav.x() + 1215 + 120 + 1455 + 180;
-    m_voidBanner = addLabel(QString(), bannerLeft, top, m_frame.clientWidth - bannerLeft - 120, height);
+    // Down to the window's bottom edge, so a long reason wraps onto a
+    // second line where there is room.
+    const int bannerHeight = qMax(height, m_frame.clientHeight - top - 45);
+    m_voidBanner = addLabel(QString(), bannerLeft, top, m_frame.clientWidth - bannerLeft - 120, bannerHeight);
     m_voidBanner->setObjectName(QStringLiteral("lblVoid"));
+    m_voidBanner->setWordWrap(true);
+    m_voidBanner->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     QFont bold = m_voidBanner->font();
     bold.setBold(true);
     m_voidBanner->setFont(bold);
@@ -392,7 +397,10 @@ void RecordWindow::showVoidBanner()
     reason.replace(QLatin1Char('\n'), QLatin1Char(' '));
     const QString text = tr("VOID: %1").arg(reason);
     m_voidBanner->setToolTip(text);
-    m_voidBanner->setText(m_voidBanner->fontMetrics().elidedText(text, Qt::ElideRight, m_voidBanner->width()));
+    // What does not fit in the lines there is room for ends in "…".
+    const QFontMetrics metrics = m_voidBanner->fontMetrics();
+    const int lines = qMax(1, m_voidBanner->height() / metrics.lineSpacing());
+    m_voidBanner->setText(metrics.elidedText(text, Qt::ElideRight, m_voidBanner->width() * lines - metrics.averageCharWidth() * 4 * lines));
     m_voidBanner->show();
     m_voidBanner->raise();
 }
