@@ -56,6 +56,10 @@ struct RecordCursor::Private
     bool conflict = false;
     QHash<QString, QVariant> theirs;
     bool hasCorrections = false;   // a table of the logbook's own
+    // Stores of a changed row, kept prepared by their set of fields, and
+    // the history's insert.
+    QHash<QString, QSqlQuery> updates;
+    std::optional<QSqlQuery> historyInsert;
 
     Private(Database &db, const QString &table)
         : database(db)
@@ -118,6 +122,8 @@ struct RecordCursor::Private
     {
         for (RowQuery *rq : {&first, &last, &next, &previous, &byKey})
             rq->query.reset();
+        updates.clear();
+        historyInsert.reset();
     }
 
     // A server connection that broke (server restarted or gone, network
@@ -464,14 +470,19 @@ struct RecordCursor::Private
             sets << Dialect::quote(field) + QStringLiteral(" = ?");
         for (const QString &field : {rowVersionColumn(), changedAtColumn(), changedOnColumn()})
             sets << Dialect::quote(field) + QStringLiteral(" = ?");
-        QSqlQuery q(database.connection());
         const QString sql = QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ? AND %4 = ?")
                                 .arg(Dialect::quote(def.name), sets.join(QStringLiteral(", ")),
                                      Dialect::quote(keyColumn()), Dialect::quote(rowVersionColumn()));
-        if (!q.prepare(sql)) {
-            lastError = database.failureText(q.lastError());
-            return Outcome::Failed;
+        auto found = updates.find(sql);
+        if (found == updates.end()) {
+            QSqlQuery fresh(database.connection());
+            if (!fresh.prepare(sql)) {
+                lastError = database.failureText(fresh.lastError());
+                return Outcome::Failed;
+            }
+            found = updates.insert(sql, fresh);
         }
+        QSqlQuery &q = *found;
         int i = 0;
         for (const QString &field : fields)
             q.bindValue(i++, values.value(field));
@@ -482,12 +493,19 @@ struct RecordCursor::Private
         q.bindValue(i++, version);
         if (!q.exec()) {
             lastError = database.failureText(q.lastError());
+            q.finish();
+            updates.erase(found);
             return Outcome::Failed;
         }
-        if (q.numRowsAffected() == 0)
+        const int touched = q.numRowsAffected();
+        q.finish();
+        if (touched == 0)
             return whyNotStored();
-        if (!history::write(database, def.name, key, changes, at, where, history::osUser(), &lastError))
+        if (!history::write(database, def.name, key, changes, at, where, history::osUser(), &lastError,
+                            &historyInsert)) {
+            historyInsert.reset();
             return Outcome::Failed;
+        }
         return Outcome::Stored;
     }
 

@@ -34,19 +34,26 @@ QString osUser()
 }
 
 bool write(Database &database, const QString &table, qint64 rowKey, const QList<Change> &changes,
-           const QString &changedAtUtc, const QString &workstation, const QString &user, QString *error)
+           const QString &changedAtUtc, const QString &workstation, const QString &user, QString *error,
+           std::optional<QSqlQuery> *prepared)
 {
     if (changes.isEmpty())
         return true;
-    QStringList names;
-    for (const QString &f : historyFields())
-        names << Dialect::quote(f);
-    QSqlQuery q(database.connection());
-    if (!q.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (?, ?, ?, ?, ?, ?, ?, ?)")
-                       .arg(Dialect::quote(historyTable()), names.join(QStringLiteral(", "))))) {
-        *error = database.failureText(q.lastError());
-        return false;
+    std::optional<QSqlQuery> local;
+    std::optional<QSqlQuery> &slot = prepared ? *prepared : local;
+    if (!slot) {
+        QStringList names;
+        for (const QString &f : historyFields())
+            names << Dialect::quote(f);
+        QSqlQuery fresh(database.connection());
+        if (!fresh.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (?, ?, ?, ?, ?, ?, ?, ?)")
+                               .arg(Dialect::quote(historyTable()), names.join(QStringLiteral(", "))))) {
+            *error = database.failureText(fresh.lastError());
+            return false;
+        }
+        slot = std::move(fresh);
     }
+    QSqlQuery &q = *slot;
     for (const Change &c : changes) {
         q.bindValue(0, table);
         q.bindValue(1, rowKey);
@@ -58,8 +65,10 @@ bool write(Database &database, const QString &table, qint64 rowKey, const QList<
         q.bindValue(7, user);
         if (!q.exec()) {
             *error = database.failureText(q.lastError());
+            q.finish();
             return false;
         }
+        q.finish();
     }
     return true;
 }

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QList>
+#include <QSqlQuery>
 #include <QString>
+#include <optional>
 
 namespace bravik::logbook {
 
@@ -29,9 +31,12 @@ struct Change
     QString newValue;
 };
 
-// Writes the changes of one row, inside the caller's transaction.
+// Writes the changes of one row, inside the caller's transaction.  With
+// `prepared`, the insert statement is prepared into it once and kept for
+// the next call (the caller drops it when its connection is opened anew).
 bool write(Database &database, const QString &table, qint64 rowKey, const QList<Change> &changes,
-           const QString &changedAtUtc, const QString &workstation, const QString &osUser, QString *error);
+           const QString &changedAtUtc, const QString &workstation, const QString &osUser, QString *error,
+           std::optional<QSqlQuery> *prepared = nullptr);
 
 // The history of one row, newest first.
 bool read(Database &database, const QString &table, qint64 rowKey, QList<Entry> *entries, QString *error);
