@@ -30,6 +30,13 @@ class Database;
 // while it was shown here is stored again as a new row when it is left:
 // failed() says so, the move does not happen, and the cursor is on the
 // row just stored.
+//
+// A store of a stored row writes only where the row's RowVersion is still
+// the one read, raises it, and writes one RecordHistory row per field whose
+// value differs from the one shown, all in one transaction.  When another
+// program changed the row meanwhile the store is refused (failed() names
+// the computer and the time); save() then stores over their change, and a
+// move drops the edits made here and keeps theirs.
 class RecordCursor : public QObject
 {
     Q_OBJECT
