@@ -388,9 +388,8 @@ struct RecordCursor::Private
                     rollback();
                     return false;
                 }
-                present = o == Outcome::Stored;
-                if (present)
-                    changedNow = true;
+                present = o != Outcome::Missing;
+                changedNow = o == Outcome::Stored;
             }
             if (!present) {
                 // Someone else deleted the row while it was shown here.
@@ -430,7 +429,7 @@ struct RecordCursor::Private
         return true;
     }
 
-    enum class Outcome { Stored, Missing, Conflict, Failed };
+    enum class Outcome { Stored, Same, Missing, Conflict, Failed };
 
     // A field's value as the history writes it.
     QString historyText(const QString &field, const QVariant &v) const
@@ -547,10 +546,19 @@ struct RecordCursor::Private
         q.finish();
         // Our store goes over theirs: the history compares with theirs, and
         // the fields nobody changed here show theirs.
+        bool differs = false;
         for (const QString &field : def.fields) {
+            if (changed.contains(field) && historyText(field, theirs.value(field)) != historyText(field, values.value(field)))
+                differs = true;
             shown.insert(field, theirs.value(field));
             if (!changed.contains(field))
                 values.insert(field, theirs.value(field));
+        }
+        if (!differs) {
+            // They stored what was typed here (or this store's own commit
+            // went unanswered and did land): nothing is lost either way.
+            theirs.clear();
+            return Outcome::Same;
         }
         conflict = true;
         lastError = history::conflictText(changedOn, changedAt);

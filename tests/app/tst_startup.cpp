@@ -99,7 +99,7 @@ void TestStartup::firstStartCreatesTheLogbook()
             if (!t.startsWith(QLatin1String("sqlite_")))
                 tables << t;
         tables.sort();
-        QCOMPARE(tables, (QStringList{"BatteryCharge", "LaunchRecord", "Miscellaneous", "MissionData", "Predive", "Purchases",
+        QCOMPARE(tables, (QStringList{"BatteryCharge", "LaunchRecord", "Miscellaneous", "MissionData", "Predive", "Purchases", "RecordHistory",
                                       "TaskList", "VehicleMaintenance", "WeatherObservation"}));
         const QSqlRecord weather = c.record(QStringLiteral("WeatherObservation"));
         for (const char *field : {"Date/Time", "SubmittedBy", "Latitude Int", "Longitude Minutes", "HemisphereNS"})

@@ -263,6 +263,30 @@ private Q_SLOTS:
         QCOMPARE(versionOf(file, key), 3);
     }
 
+    // Both typed the same: the later store has nothing to go over and is
+    // taken as it stands, with one history row.
+    void sameChangeOnBoth()
+    {
+        LogbookFile file;
+        auto dbA = file.open();
+        auto dbB = file.open();
+        const qint64 key = seedMisc(file, QStringLiteral("12"));
+        RecordCursor a(*dbA, kMisc), b(*dbB, kMisc);
+        QVERIFY(a.open() && b.open());
+        a.setValue(kNote, QStringLiteral("15"));
+        QVERIFY(a.save());
+        b.setValue(kNote, QStringLiteral("15"));
+        QVERIFY2(b.moveNext(), qPrintable(b.lastError()));
+        QVERIFY(!b.hasConflict());
+        QCOMPARE(describe(historyOf(*dbA, kMisc, key)), QStringLiteral("Note:12>15"));
+        QCOMPARE(versionOf(file, key), 1);
+        // And b goes on from their version.
+        QVERIFY(b.moveToKey(key));
+        b.setValue(kNote, QStringLiteral("16"));
+        QVERIFY(b.save());
+        QCOMPARE(versionOf(file, key), 2);
+    }
+
     // "Move away to keep theirs": after the refusal any move drops the
     // edits made here, stores nothing and leaves their version in place; a
     // move that stays on the row shows theirs.
