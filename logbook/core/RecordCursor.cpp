@@ -43,10 +43,11 @@ struct RecordCursor::Private
 
     RowQuery first, last, next, previous, byKey;
 
-    // The row as it was read or last stored here: its fields, how often it
-    // was changed after its first store, and whether it is void.  A store
-    // changes it only where RowVersion is still this one, so a change made
-    // elsewhere meanwhile is never overwritten unseen.
+    // The row as it was read or last stored here: the values the changed
+    // fields had before they were changed (the others are still as read),
+    // how often it was changed after its first store, and whether it is
+    // void.  A store changes it only where RowVersion is still this one,
+    // so a change made elsewhere meanwhile is never overwritten unseen.
     QHash<QString, QVariant> shown;
     qint64 version = 0;
     bool voided = false;
@@ -108,7 +109,7 @@ struct RecordCursor::Private
         for (const QString &field : def.fields)
             values.insert(field, emptyValue(field));
         changed.clear();
-        shown = values;
+        shown.clear();
         version = 0;
         voided = false;
         voidReason.clear();
@@ -200,7 +201,8 @@ struct RecordCursor::Private
             changed.clear();
             for (int i = 0; i < def.fields.size(); ++i)
                 values.insert(def.fields.at(i), normalised(def.fields.at(i), q.value(i + 1)));
-            shown = values;
+            if (!shown.isEmpty())
+                shown.clear();
             const int n = int(def.fields.size()) + 1;
             const bool known = hasCorrections;
             version = known ? q.value(n).toLongLong() : 0;
@@ -370,7 +372,8 @@ struct RecordCursor::Private
             // Only what differs from the row as shown is a change.
             QList<history::Change> changes;
             for (const QString &field : fields) {
-                const QString before = historyText(field, shown.value(field));
+                const auto was = shown.constFind(field);
+                const QString before = historyText(field, was != shown.constEnd() ? *was : values.value(field));
                 const QString after = historyText(field, values.value(field));
                 if (before != after)
                     changes.append({field, before, after});
@@ -415,8 +418,7 @@ struct RecordCursor::Private
         state = State::Stored;
         key = storedKey;
         changed.clear();
-        for (const QString &field : def.fields)
-            shown.insert(field, values.value(field));
+        shown.clear();
         conflict = false;
         theirs.clear();
         if (wasNew) {
@@ -573,7 +575,7 @@ struct RecordCursor::Private
         if (conflict) {
             for (const QString &field : def.fields)
                 values.insert(field, theirs.value(field));
-            shown = values;
+            shown.clear();
             changed.clear();
             conflict = false;
             theirs.clear();
@@ -646,6 +648,9 @@ void RecordCursor::setValue(const QString &field, const QVariant &value)
         d->state = Private::State::New;
         d->key = -1;
     }
+    // The value as shown, before the first change, for the history.
+    if (!d->changed.contains(field) && !d->shown.contains(field))
+        d->shown.insert(field, d->values.value(field));
     d->values.insert(field, d->normalised(field, value));
     d->changed.insert(field);
 }

@@ -360,10 +360,8 @@ void RecordWindow::addCorrectionRow()
     const int top = qMax(nav.y() + nav.height(), quit.y() + quit.height()) + 60;
     const int height = 405;
     m_cmdHistory = addButton("cmdHistory", tr("History"), nav.x(), top, 1215, height);
-    m_cmdHistory->setAutoDefault(false);
     connect(m_cmdHistory, &QPushButton::clicked, this, &RecordWindow::showHistory);
     m_cmdVoid = addButton("cmdVoid", tr("Void Entry\u2026"), nav.x() + 1215 + 120, top, 1455, height);
-    m_cmdVoid->setAutoDefault(false);
     connect(m_cmdVoid, &QPushButton::clicked, this, &RecordWindow::voidEntry);
 
     const int bannerLeft = nav.x() + 1215 + 120 + 1455 + 180;
