@@ -7,6 +7,7 @@
 
 #ifdef Q_OS_UNIX
 #include <csignal>
+#include <pwd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 #endif
@@ -34,6 +35,12 @@ QString userName()
     QString name = qEnvironmentVariable("USER");
     if (name.isEmpty())
         name = qEnvironmentVariable("LOGNAME");
+    if (name.isEmpty()) {
+        // Started without a login environment (a service, a cron job):
+        // the account itself.
+        if (const passwd *account = ::getpwuid(::geteuid()))
+            name = QString::fromLocal8Bit(account->pw_name);
+    }
     return name;
 #endif
 }

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QInputDialog>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -153,6 +154,29 @@ public:
     }
 };
 
+class RealTextPrompts : public TextPrompts
+{
+public:
+    bool ask(QWidget *parent, const QString &title, const QString &label, QString *text) override
+    {
+        QInputDialog dialog(parent);
+        dialog.setObjectName(QStringLiteral("dlgTextPrompt"));
+        dialog.setWindowTitle(title.isEmpty() ? applicationTitle() : title);
+        dialog.setLabelText(label);
+        dialog.setTextValue(*text);
+        if (dialog.exec() != QDialog::Accepted)
+            return false;
+        *text = dialog.textValue();
+        return true;
+    }
+};
+
+std::unique_ptr<TextPrompts> &promptSlot()
+{
+    static std::unique_ptr<TextPrompts> s = std::make_unique<RealTextPrompts>();
+    return s;
+}
+
 QString &recorderSlot()
 {
     static QString path;
@@ -186,6 +210,12 @@ MessageBoxes &messageBoxes() { return *messageSlot(); }
 FileDialogs &fileDialogs() { return *dialogSlot(); }
 CommandRunner &commandRunner() { return *runnerSlot(); }
 PrintDialogs &printDialogs() { return *printSlot(); }
+TextPrompts &textPrompts() { return *promptSlot(); }
+
+void setTextPrompts(std::unique_ptr<TextPrompts> seam)
+{
+    promptSlot() = seam ? std::move(seam) : std::make_unique<RealTextPrompts>();
+}
 
 void setMessageBoxes(std::unique_ptr<MessageBoxes> seam)
 {

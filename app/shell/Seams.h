@@ -73,6 +73,15 @@ public:
     }
 };
 
+// Asks the user for a line of text (a reason, a name): true with the text
+// when the user answered, false when they cancelled.
+class TextPrompts
+{
+public:
+    virtual ~TextPrompts() = default;
+    virtual bool ask(QWidget *parent, const QString &title, const QString &label, QString *text) = 0;
+};
+
 // The output recorder's path: beside the program unless set (tests).
 QString recorderProgram();
 void setRecorderProgram(const QString &path);
@@ -81,6 +90,7 @@ MessageBoxes &messageBoxes();
 FileDialogs &fileDialogs();
 CommandRunner &commandRunner();
 PrintDialogs &printDialogs();
+TextPrompts &textPrompts();
 
 // Replace a seam; passing nullptr restores the real one.  Returns nothing:
 // ownership passes to the seam registry.
@@ -88,6 +98,7 @@ void setMessageBoxes(std::unique_ptr<MessageBoxes> seam);
 void setFileDialogs(std::unique_ptr<FileDialogs> seam);
 void setCommandRunner(std::unique_ptr<CommandRunner> seam);
 void setPrintDialogs(std::unique_ptr<PrintDialogs> seam);
+void setTextPrompts(std::unique_ptr<TextPrompts> seam);
 
 // Shorthand for the common case.
 inline void inform(QWidget *parent, const QString &text) { messageBoxes().inform(parent, text); }

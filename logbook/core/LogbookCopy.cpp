@@ -51,6 +51,7 @@ public:
         QStringList busy;
         QList<TableDef> copied = schema();
         copied.append(TableDef{launchlog::tableName(), launchlog::fields(), {}, true});   // the launches too
+        copied.append(TableDef{historyTable(), historyFields(), {}, true});   // and the edit history
         for (const TableDef &def : copied) {
             TablePlan p;
             p.name = def.name;
@@ -87,7 +88,7 @@ public:
         QStringList tables;
         if (src.tables(&tables, nullptr)) {
             for (const QString &t : tables) {
-                if (!findTable(t) && t != launchlog::tableName() && t != QLatin1String("BravikSchema") && t != QLatin1String("sqlite_sequence"))
+                if (!findTable(t) && t != launchlog::tableName() && t.compare(historyTable(), Qt::CaseInsensitive) != 0 && t != QLatin1String("BravikSchema") && t != QLatin1String("sqlite_sequence"))
                     report(QStringLiteral("The table \"%1\" is not one of the logbook's and is not copied.").arg(t));
             }
         }

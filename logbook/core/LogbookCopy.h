@@ -7,7 +7,8 @@
 
 namespace bravik::logbook {
 
-// Copies every row of the logbook's eight tables from one logbook to
+// Copies every row of the logbook's eight tables (with the launch records
+// and the edit history) from one logbook to
 // another (a SQLite file to a PostgreSQL server and back), keeping each
 // row's hidden key and so the rows' order, and every field a table has,
 // its own extra fields included.  A target table that already holds rows

@@ -2,6 +2,7 @@
 
 #include "Database.h"
 #include "Dialect.h"
+#include "RecordHistory.h"
 
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -42,6 +43,25 @@ struct RecordCursor::Private
 
     RowQuery first, last, next, previous, byKey;
 
+    // The row as it was read or last stored here: the values the changed
+    // fields had before they were changed (the others are still as read),
+    // how often it was changed after its first store, and whether it is
+    // void.  A store changes it only where RowVersion is still this one,
+    // so a change made elsewhere meanwhile is never overwritten unseen.
+    QHash<QString, QVariant> shown;
+    qint64 version = 0;
+    bool voided = false;
+    QString voidReason;
+    // The last store was refused because the row was changed elsewhere:
+    // storing again goes over that change, a move keeps it.
+    bool conflict = false;
+    QHash<QString, QVariant> theirs;
+    bool hasCorrections = false;   // a table of the logbook's own
+    // Stores of a changed row, kept prepared by their set of fields, and
+    // the history's insert.
+    QHash<QString, QSqlQuery> updates;
+    std::optional<QSqlQuery> historyInsert;
+
     Private(Database &db, const QString &table)
         : database(db)
         , generation(db.generation())
@@ -53,6 +73,11 @@ struct RecordCursor::Private
         QStringList columns{Dialect::quote(keyColumn())};
         for (const QString &field : def.fields)
             columns << Dialect::quote(field);
+        hasCorrections = known != nullptr;
+        if (known) {
+            for (const QString &field : {rowVersionColumn(), voidedColumn(), voidReasonColumn()})
+                columns << Dialect::quote(field);
+        }
         const QString select = QStringLiteral("SELECT %1 FROM %2 ")
                                    .arg(columns.join(QStringLiteral(", ")), Dialect::quote(def.name));
         const QString key = Dialect::quote(keyColumn());
@@ -84,6 +109,12 @@ struct RecordCursor::Private
         for (const QString &field : def.fields)
             values.insert(field, emptyValue(field));
         changed.clear();
+        shown.clear();
+        version = 0;
+        voided = false;
+        voidReason.clear();
+        conflict = false;
+        theirs.clear();
         newRowStampedAt = {};
         newRowWorkstation.clear();
     }
@@ -92,6 +123,8 @@ struct RecordCursor::Private
     {
         for (RowQuery *rq : {&first, &last, &next, &previous, &byKey})
             rq->query.reset();
+        updates.clear();
+        historyInsert.reset();
     }
 
     // A server connection that broke (server restarted or gone, network
@@ -168,6 +201,15 @@ struct RecordCursor::Private
             changed.clear();
             for (int i = 0; i < def.fields.size(); ++i)
                 values.insert(def.fields.at(i), normalised(def.fields.at(i), q.value(i + 1)));
+            if (!shown.isEmpty())
+                shown.clear();
+            const int n = int(def.fields.size()) + 1;
+            const bool known = hasCorrections;
+            version = known ? q.value(n).toLongLong() : 0;
+            voided = known && q.value(n + 1).toBool();
+            voidReason = known ? q.value(n + 2).toString() : QString();
+            conflict = false;
+            theirs.clear();
         } else if (q.lastError().isValid()) {
             lastError = database.failureText(q.lastError());
             q.finish();
@@ -315,6 +357,7 @@ struct RecordCursor::Private
 
         qint64 storedKey = key;
         bool deletedElsewhere = false;
+        bool changedNow = false;
         if (state == State::New) {
             // A new row is stamped once, on its first store.
             const QDateTime when = newRowStampedAt.isValid() ? newRowStampedAt : QDateTime::currentDateTimeUtc();
@@ -326,26 +369,32 @@ struct RecordCursor::Private
                 return rollback();
             attemptedKey = storedKey;
         } else {
-            QStringList sets;
-            for (const QString &field : fields)
-                sets << Dialect::quote(field) + QStringLiteral(" = ?");
-            QSqlQuery q(database.connection());
-            const QString sql = QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?")
-                                    .arg(Dialect::quote(def.name), sets.join(QStringLiteral(", ")),
-                                         Dialect::quote(keyColumn()));
-            if (!q.prepare(sql)) {
-                lastError = database.failureText(q.lastError());
-                return rollback();
+            // Only what differs from the row as shown is a change.
+            QList<history::Change> changes;
+            for (const QString &field : fields) {
+                const auto was = shown.constFind(field);
+                const QString before = historyText(field, was != shown.constEnd() ? *was : values.value(field));
+                const QString after = historyText(field, values.value(field));
+                if (before != after)
+                    changes.append({field, before, after});
             }
-            int i = 0;
-            for (const QString &field : fields)
-                q.bindValue(i++, values.value(field));
-            q.bindValue(i, key);
-            if (!q.exec()) {
-                lastError = database.failureText(q.lastError());
-                return rollback();
+            bool present = true;
+            if (changes.isEmpty()) {
+                // Nothing to write; only a row gone meanwhile needs storing.
+                if (!rowExists(&present))
+                    return rollback();
+            } else {
+                const Outcome o = update(fields, changes);
+                if (o == Outcome::Failed)
+                    return rollback();
+                if (o == Outcome::Conflict) {
+                    rollback();
+                    return false;
+                }
+                present = o != Outcome::Missing;
+                changedNow = o == Outcome::Stored;
             }
-            if (q.numRowsAffected() == 0) {
+            if (!present) {
                 // Someone else deleted the row while it was shown here.
                 // Keep everything the user saw and typed as a new row.
                 deletedElsewhere = true;
@@ -365,10 +414,174 @@ struct RecordCursor::Private
         if (!exec(tx, QStringLiteral("COMMIT")))
             return rollback();
 
+        const bool wasNew = state == State::New || deletedElsewhere;
         state = State::Stored;
         key = storedKey;
         changed.clear();
+        shown.clear();
+        conflict = false;
+        theirs.clear();
+        if (wasNew) {
+            version = 0;
+            voided = false;
+            voidReason.clear();
+        } else if (changedNow) {
+            ++version;
+        }
         return true;
+    }
+
+    enum class Outcome { Stored, Same, Missing, Conflict, Failed };
+
+    // A field's value as the history writes it.
+    QString historyText(const QString &field, const QVariant &v) const
+    {
+        if (def.isBoolean(field))
+            return v.toBool() ? QStringLiteral("true") : QStringLiteral("false");
+        return v.toString();
+    }
+
+    bool rowExists(bool *present)
+    {
+        QSqlQuery q(database.connection());
+        q.setForwardOnly(true);
+        if (!q.prepare(QStringLiteral("SELECT 1 FROM %1 WHERE %2 = ?")
+                           .arg(Dialect::quote(def.name), Dialect::quote(keyColumn())))) {
+            lastError = database.failureText(q.lastError());
+            return false;
+        }
+        q.bindValue(0, key);
+        if (!q.exec()) {
+            lastError = database.failureText(q.lastError());
+            return false;
+        }
+        *present = q.next();
+        q.finish();
+        return true;
+    }
+
+    // The version-checked store of the changed fields with their history,
+    // inside the caller's transaction.
+    Outcome update(const QStringList &fields, const QList<history::Change> &changes)
+    {
+        const QString at = RecordCursor::stampText(QDateTime::currentDateTimeUtc());
+        const QString where = RecordCursor::thisWorkstation();
+        QStringList sets;
+        for (const QString &field : fields)
+            sets << Dialect::quote(field) + QStringLiteral(" = ?");
+        for (const QString &field : {rowVersionColumn(), changedAtColumn(), changedOnColumn()})
+            sets << Dialect::quote(field) + QStringLiteral(" = ?");
+        const QString sql = QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ? AND %4 = ?")
+                                .arg(Dialect::quote(def.name), sets.join(QStringLiteral(", ")),
+                                     Dialect::quote(keyColumn()), Dialect::quote(rowVersionColumn()));
+        auto found = updates.find(sql);
+        if (found == updates.end()) {
+            QSqlQuery fresh(database.connection());
+            if (!fresh.prepare(sql)) {
+                lastError = database.failureText(fresh.lastError());
+                return Outcome::Failed;
+            }
+            found = updates.insert(sql, fresh);
+        }
+        QSqlQuery &q = *found;
+        int i = 0;
+        for (const QString &field : fields)
+            q.bindValue(i++, values.value(field));
+        q.bindValue(i++, version + 1);
+        q.bindValue(i++, at);
+        q.bindValue(i++, where);
+        q.bindValue(i++, key);
+        q.bindValue(i++, version);
+        if (!q.exec()) {
+            lastError = database.failureText(q.lastError());
+            q.finish();
+            updates.erase(found);
+            return Outcome::Failed;
+        }
+        const int touched = q.numRowsAffected();
+        q.finish();
+        if (touched == 0)
+            return whyNotStored();
+        if (!history::write(database, def.name, key, changes, at, where, history::osUser(), &lastError,
+                            &historyInsert)) {
+            historyInsert.reset();
+            return Outcome::Failed;
+        }
+        return Outcome::Stored;
+    }
+
+    // After a store that touched no row: the row is gone, or it was changed
+    // elsewhere since it was shown.  Then the row as stored there is what
+    // the next store goes over, and what a move keeps.
+    Outcome whyNotStored()
+    {
+        QStringList columns;
+        for (const QString &field : def.fields)
+            columns << Dialect::quote(field);
+        for (const QString &field : {rowVersionColumn(), voidedColumn(), voidReasonColumn(), changedAtColumn(),
+                                     changedOnColumn()})
+            columns << Dialect::quote(field);
+        QSqlQuery q(database.connection());
+        q.setForwardOnly(true);
+        if (!q.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?")
+                           .arg(columns.join(QStringLiteral(", ")), Dialect::quote(def.name),
+                                Dialect::quote(keyColumn())))) {
+            lastError = database.failureText(q.lastError());
+            return Outcome::Failed;
+        }
+        q.bindValue(0, key);
+        if (!q.exec()) {
+            lastError = database.failureText(q.lastError());
+            return Outcome::Failed;
+        }
+        if (!q.next())
+            return Outcome::Missing;
+        const int n = int(def.fields.size());
+        theirs.clear();
+        for (int i = 0; i < n; ++i)
+            theirs.insert(def.fields.at(i), normalised(def.fields.at(i), q.value(i)));
+        version = q.value(n).toLongLong();
+        voided = q.value(n + 1).toBool();
+        voidReason = q.value(n + 2).toString();
+        const QString changedAt = q.value(n + 3).toString();
+        const QString changedOn = q.value(n + 4).toString();
+        q.finish();
+        // Our store goes over theirs: the history compares with theirs, and
+        // the fields nobody changed here show theirs.
+        bool differs = false;
+        for (const QString &field : def.fields) {
+            if (changed.contains(field) && historyText(field, theirs.value(field)) != historyText(field, values.value(field)))
+                differs = true;
+            shown.insert(field, theirs.value(field));
+            if (!changed.contains(field))
+                values.insert(field, theirs.value(field));
+        }
+        if (!differs) {
+            // They stored what was typed here (or this store's own commit
+            // went unanswered and did land): nothing is lost either way.
+            theirs.clear();
+            return Outcome::Same;
+        }
+        conflict = true;
+        lastError = history::conflictText(changedOn, changedAt);
+        return Outcome::Conflict;
+    }
+
+    // Leaving the row: stores it, unless its last store was refused
+    // because it was changed elsewhere; then the edits made here are
+    // dropped and the row as stored there is kept.
+    bool leave(RecordCursor *self)
+    {
+        if (conflict) {
+            for (const QString &field : def.fields)
+                values.insert(field, theirs.value(field));
+            shown.clear();
+            changed.clear();
+            conflict = false;
+            theirs.clear();
+            return true;
+        }
+        return self->save();
     }
 };
 
@@ -435,6 +648,9 @@ void RecordCursor::setValue(const QString &field, const QVariant &value)
         d->state = Private::State::New;
         d->key = -1;
     }
+    // The value as shown, before the first change, for the history.
+    if (!d->changed.contains(field) && !d->shown.contains(field))
+        d->shown.insert(field, d->values.value(field));
     d->values.insert(field, d->normalised(field, value));
     d->changed.insert(field);
 }
@@ -450,7 +666,7 @@ bool RecordCursor::save()
 
 bool RecordCursor::beginNew()
 {
-    if (!save())
+    if (!d->leave(this))
         return false;
     d->clearValues();
     d->state = Private::State::New;
@@ -461,7 +677,7 @@ bool RecordCursor::beginNew()
 
 bool RecordCursor::moveToKey(qint64 key)
 {
-    if (!save())
+    if (!d->leave(this))
         return false;
     bool found = false;
     if (!d->fetch(d->byKey, key, &found)) {
@@ -489,7 +705,7 @@ bool RecordCursor::moveLast()
 
 bool RecordCursor::moveToEnd(bool first)
 {
-    if (!save())
+    if (!d->leave(this))
         return false;
     bool found = false;
     if (!d->fetch(first ? d->first : d->last, QVariant(), &found)) {
@@ -508,7 +724,7 @@ bool RecordCursor::moveToEnd(bool first)
 
 bool RecordCursor::movePrevious()
 {
-    if (!save())
+    if (!d->leave(this))
         return false;
     bool found = false;
     bool ok = false;
@@ -534,7 +750,7 @@ bool RecordCursor::movePrevious()
 
 bool RecordCursor::moveNext()
 {
-    if (!save())
+    if (!d->leave(this))
         return false;
     if (d->state != Private::State::Stored)
         return true;   // an untouched new row, or no row: nothing after it
@@ -570,6 +786,119 @@ QString RecordCursor::thisWorkstation()
 {
     return QSysInfo::machineHostName();
 }
+
+bool RecordCursor::voidRow(const QString &reason)
+{
+    auto refuse = [this](const QString &message) {
+        d->lastError = message;
+        Q_EMIT failed(message);
+        return false;
+    };
+    if (reason.trimmed().isEmpty())
+        return refuse(QStringLiteral("A void entry needs a reason. The entry was not voided."));
+    // Edits typed into the row are stored first, as on any move.
+    if (!save())
+        return false;
+    if (d->state != Private::State::Stored)
+        return refuse(QStringLiteral("This entry is not stored yet, so there is nothing to void."));
+    if (d->voided)
+        return refuse(QStringLiteral("This entry is void already (%1).").arg(d->voidReason));
+    if (!d->ensureConnected()) {
+        Q_EMIT failed(d->lastError);
+        return false;
+    }
+    if (!d->database.fileIsInPlace(&d->lastError)) {
+        Q_EMIT failed(d->lastError);
+        return false;
+    }
+    QSqlDatabase db = d->database.connection();
+    QSqlQuery tx(db);
+    if (!d->exec(tx, d->database.dialect().beginWrite)) {
+        Q_EMIT failed(d->lastError);
+        return false;
+    }
+    const QString at = stampText(QDateTime::currentDateTimeUtc());
+    const QString where = thisWorkstation();
+    QString message;
+    bool stored = false;
+    {
+        QSqlQuery q(db);
+        // A void is not a change of the fields: it marks the entry as it is
+        // stored now, whoever changed it last.
+        const QString sql = QStringLiteral("UPDATE %1 SET %2 = ?, %3 = ?, %4 = %4 + 1, %5 = ?, %6 = ? "
+                                           "WHERE %7 = ? AND NOT %2")
+                                .arg(Dialect::quote(d->def.name), Dialect::quote(voidedColumn()),
+                                     Dialect::quote(voidReasonColumn()), Dialect::quote(rowVersionColumn()),
+                                     Dialect::quote(changedAtColumn()), Dialect::quote(changedOnColumn()),
+                                     Dialect::quote(keyColumn()));
+        if (!q.prepare(sql)) {
+            message = d->database.failureText(q.lastError());
+        } else {
+            q.bindValue(0, true);
+            q.bindValue(1, reason);
+            q.bindValue(2, at);
+            q.bindValue(3, where);
+            q.bindValue(4, d->key);
+            if (!q.exec()) {
+                message = d->database.failureText(q.lastError());
+            } else if (q.numRowsAffected() == 0) {
+                bool present = false;
+                if (!d->rowExists(&present))
+                    message = d->lastError;
+                else
+                    message = present ? QStringLiteral("This entry was voided on another computer already.")
+                                      : QStringLiteral("This entry is no longer in the logbook; someone may have deleted it.");
+            } else if (!history::write(d->database, d->def.name, d->key,
+                                       {{voidedColumn(), QString(), reason}}, at, where, history::osUser(), &message)) {
+            } else {
+                stored = true;
+            }
+        }
+    }
+    if (stored && !d->exec(tx, QStringLiteral("COMMIT"))) {
+        message = d->lastError;
+        stored = false;
+    }
+    if (!stored) {
+        QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
+        d->lastError = message;
+        // Show the entry as it is stored now (voided elsewhere, say).
+        bool found = false;
+        if (d->fetch(d->byKey, d->key, &found) && found)
+            Q_EMIT rowShown();
+        d->lastError = message;
+        Q_EMIT failed(message);
+        return false;
+    }
+    bool found = false;
+    if (!d->fetch(d->byKey, d->key, &found) || !found) {
+        // Stored; only reading it back failed.
+        d->version += 1;
+        d->voided = true;
+        d->voidReason = reason;
+    }
+    Q_EMIT rowShown();
+    return true;
+}
+
+bool RecordCursor::readHistory(QList<history::Entry> *entries)
+{
+    entries->clear();
+    if (d->state != Private::State::Stored)
+        return true;
+    if (!d->ensureConnected())
+        return false;
+    if (history::read(d->database, d->def.name, d->key, entries, &d->lastError))
+        return true;
+    if (d->reconnectAfterFailure())
+        return history::read(d->database, d->def.name, d->key, entries, &d->lastError);
+    return false;
+}
+
+qint64 RecordCursor::rowVersion() const { return d->version; }
+bool RecordCursor::isVoided() const { return d->voided; }
+QString RecordCursor::voidReason() const { return d->voidReason; }
+bool RecordCursor::hasConflict() const { return d->conflict; }
 
 QString RecordCursor::lastError() const
 {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "RecordHistory.h"
 #include "Schema.h"
 
 #include <QDateTime>
@@ -29,6 +30,13 @@ class Database;
 // while it was shown here is stored again as a new row when it is left:
 // failed() says so, the move does not happen, and the cursor is on the
 // row just stored.
+//
+// A store of a stored row writes only where the row's RowVersion is still
+// the one read, raises it, and writes one RecordHistory row per field whose
+// value differs from the one shown, all in one transaction.  When another
+// program changed the row meanwhile the store is refused (failed() names
+// the computer and the time); save() then stores over their change, and a
+// move drops the edits made here and keeps theirs.
 class RecordCursor : public QObject
 {
     Q_OBJECT
@@ -77,6 +85,23 @@ public:
     // Stores the current row if it changed (the row is being left because
     // the window closes).  A new row becomes a stored row.
     bool save();
+
+    // Marks the current stored row void with a reason (required), after
+    // storing its edits; the row stays in the table and in navigation.
+    bool voidRow(const QString &reason);
+    // The current stored row's edit history, newest first (none for a new
+    // row).
+    bool readHistory(QList<history::Entry> *entries);
+
+    // The row as read: how often it was changed after its first store, and
+    // whether it is void.
+    qint64 rowVersion() const;
+    bool isVoided() const;
+    QString voidReason() const;
+    // The last store was refused because another program changed the row
+    // since it was shown: save() now stores over that change, and any
+    // move drops the edits made here and keeps it.
+    bool hasConflict() const;
 
     QString lastError() const;
 

@@ -26,6 +26,7 @@ struct Job
     Request what = Request::Open;
     Edits edits;
     qint64 key = -1;          // for MoveToKey
+    QString text;             // for Void: the reason
     QDateTime stampAt;        // the new row's hidden stamp, when set
     QString stampWorkstation;
 };
@@ -38,6 +39,10 @@ struct RowState
     bool changed = false;
     qint64 key = -1;
     QHash<QString, QVariant> values;
+    qint64 version = 0;
+    bool voided = false;
+    QString voidReason;
+    bool conflict = false;
 };
 
 struct Answer
@@ -47,6 +52,7 @@ struct Answer
     bool ok = false;
     QString error;
     RowState row;
+    QList<history::Entry> history;
 };
 
 // What the front and its thread share; it outlives whichever goes first.
@@ -142,9 +148,18 @@ public:
                 m_cursor->setValue(field, value);
             if (job.stampAt.isValid())
                 m_cursor->stampNewRow(job.stampAt, job.stampWorkstation);
-            a.ok = m_cursor->save();
-            if (a.ok && job.what != Request::Save && !m_channel->abandoned(job.id))
-                a.ok = move(job);
+            if (job.what == Request::History) {
+                a.ok = m_cursor->readHistory(&a.history);
+            } else if (job.what == Request::Void) {
+                a.ok = m_cursor->voidRow(job.text);
+            } else {
+                // After a store refused for a change made elsewhere, a move
+                // keeps that change: the cursor drops the edits itself.
+                const bool keepTheirs = job.what != Request::Save && m_cursor->hasConflict();
+                a.ok = keepTheirs || m_cursor->save();
+                if (a.ok && job.what != Request::Save && !m_channel->abandoned(job.id))
+                    a.ok = move(job);
+            }
             if (!a.ok)
                 a.error = m_timedOut ? timeoutText(m_channel->timeoutMs) : m_cursor->lastError();
         }
@@ -219,7 +234,9 @@ private:
         case Request::BeginNew: ok = m_cursor->beginNew(); break;
         case Request::MoveToKey: ok = m_cursor->moveToKey(job.key); break;
         case Request::Open:
-        case Request::Save: return true;
+        case Request::Save:
+        case Request::History:
+        case Request::Void: return true;
         }
         // Given up on while it ran: go back to the row the user still
         // sees where one step does it.
@@ -241,6 +258,10 @@ private:
         r.key = m_cursor->currentKey();
         for (const QString &field : m_cursor->table().fields)
             r.values.insert(field, m_cursor->value(field));
+        r.version = m_cursor->rowVersion();
+        r.voided = m_cursor->isVoided();
+        r.voidReason = m_cursor->voidReason();
+        r.conflict = m_cursor->hasConflict();
         return r;
     }
 
@@ -286,6 +307,7 @@ struct RecordFront::Private
         QString field;     // for Stamp: the workstation
         QVariant value;    // for Stamp: the time
         qint64 key = -1;
+        QString text;      // for Void: the reason
     };
 
     DatabaseLocation where;
@@ -299,6 +321,7 @@ struct RecordFront::Private
     RowState row;
     QSet<QString> changed;
     QString lastError;
+    QList<history::Entry> history;
     Edits pending;     // edits not sent yet
     QDateTime pendingStampAt;
     QString pendingStampWorkstation;
@@ -412,6 +435,21 @@ bool RecordFront::isChanged() const { return !d->changed.isEmpty(); }
 qint64 RecordFront::currentKey() const { return d->row.hasRow && !d->row.isNew ? d->row.key : -1; }
 QVariant RecordFront::value(const QString &field) const { return d->row.values.value(field); }
 QString RecordFront::lastError() const { return d->lastError; }
+qint64 RecordFront::rowVersion() const { return d->row.version; }
+bool RecordFront::isVoided() const { return d->row.hasRow && d->row.voided; }
+QString RecordFront::voidReason() const { return d->row.voidReason; }
+bool RecordFront::hasConflict() const { return d->row.conflict; }
+QList<history::Entry> RecordFront::history() const { return d->history; }
+
+bool RecordFront::readHistory(Done done)
+{
+    return enqueue(Request::History, -1, std::move(done));
+}
+
+bool RecordFront::voidEntry(const QString &reason, Done done)
+{
+    return enqueue(Request::Void, -1, std::move(done), reason);
+}
 
 QStringList RecordFront::changedFields() const
 {
@@ -463,7 +501,7 @@ void RecordFront::stampNewRow(const QDateTime &utc, const QString &workstation)
     d->pendingStampWorkstation = workstation;
 }
 
-bool RecordFront::enqueue(Request what, qint64 key, Done done)
+bool RecordFront::enqueue(Request what, qint64 key, Done done, const QString &text)
 {
     if (what != Request::Open && d->openState == Private::OpenState::Failed) {
         if (done)
@@ -477,6 +515,7 @@ bool RecordFront::enqueue(Request what, qint64 key, Done done)
     it.kind = Private::Item::Req;
     it.what = what;
     it.key = key;
+    it.text = text;
     it.done = [result, done](bool ok) {
         *result = ok ? 1 : 0;
         if (done)
@@ -530,6 +569,7 @@ void RecordFront::pump()
         job.id = ++d->nextId;
         job.what = it.what;
         job.key = it.key;
+        job.text = it.text;
         job.edits = std::move(d->pending);
         d->pending.clear();
         job.stampAt = std::exchange(d->pendingStampAt, QDateTime());
@@ -557,6 +597,8 @@ void RecordFront::deliver()
                 return;
             a = d->channel->answers.takeFirst();
         }
+        if (a.id == d->inFlight && a.what == Request::History)
+            d->history = a.history;
         if (a.id == d->inFlight)
             finish(a.ok, a.error, &a.row, a.what == Request::Open);
         else
@@ -585,6 +627,10 @@ void RecordFront::late(bool ok, bool wasOpen, const void *rowRef)
     d->row.hasRow = r.hasRow;
     d->row.isNew = r.isNew;
     d->row.key = r.key;
+    d->row.version = r.version;
+    d->row.voided = r.voided;
+    d->row.voidReason = r.voidReason;
+    d->row.conflict = r.conflict;
     if (!d->inFlight) {
         if (!r.changed) {
             d->changed.clear();
@@ -630,7 +676,7 @@ void RecordFront::finish(bool ok, const QString &error, const void *rowRef, bool
     if (ok) {
         if (wasOpen)
             Q_EMIT opened(true);
-        if (what != Request::Save)
+        if (what != Request::Save && what != Request::History)
             Q_EMIT rowShown();
     } else {
         // The requests after a refused one are dropped; their edits stay.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Database.h"
+#include "RecordHistory.h"
 #include "Schema.h"
 
 #include <QHash>
@@ -37,7 +38,7 @@ class RecordFront : public QObject
 {
     Q_OBJECT
 public:
-    enum class Request { Open, First, Previous, Next, Last, BeginNew, Save, MoveToKey };
+    enum class Request { Open, First, Previous, Next, Last, BeginNew, Save, MoveToKey, History, Void };
     using Done = std::function<void(bool ok)>;
 
     RecordFront(const DatabaseLocation &where, const QString &table,
@@ -63,6 +64,22 @@ public:
     QVariant value(const QString &field) const;
     QStringList changedFields() const;   // in the table's order
     QString lastError() const;
+    // The row as last answered: changed after its first store (RowVersion),
+    // void and why.
+    qint64 rowVersion() const;
+    bool isVoided() const;
+    QString voidReason() const;
+    // The last store was refused because the row was changed elsewhere
+    // since it was shown (lastError() says where and when): storing again
+    // goes over that change; a move drops the edits and keeps it.
+    bool hasConflict() const;
+
+    // Reads the current row's edit history on the logbook's thread, the
+    // row's edits kept unstored; history() has it once `done` runs with ok.
+    bool readHistory(Done done = {});
+    QList<history::Entry> history() const;
+    // Stores the row's edits, then marks it void with the reason.
+    bool voidEntry(const QString &reason, Done done = {});
 
     // An edit of the current row; while a request runs it applies to the
     // row that request leaves current.
@@ -122,7 +139,7 @@ Q_SIGNALS:
     void settled();
 
 private:
-    bool enqueue(Request what, qint64 key, Done done);
+    bool enqueue(Request what, qint64 key, Done done, const QString &text = QString());
     void deliver();
     void pump();
     void finish(bool ok, const QString &error, const void *row, bool wasOpen);

@@ -4,7 +4,9 @@
 #include "Database.h"
 #include "RecordBinder.h"
 #include "RecordFront.h"
+#include "RecordHistoryWindow.h"
 #include "RecordNavigator.h"
+#include "Platform.h"
 #include "Seams.h"
 #include "Settings.h"
 #include "Twips.h"
@@ -21,6 +23,10 @@
 #include <QScopedValueRollback>
 #include <QStyle>
 #include <QStyleOptionFrame>
+#include <QTimer>
+#include <QPointer>
+#include <QPalette>
+#include <QColor>
 #include <cstdio>
 
 namespace bravik::logbook {
@@ -62,10 +68,15 @@ void RecordWindow::finishSetup(const QList<QWidget *> &tabOrder)
         previous = b;
     }
     widenStampBox();
+    addCorrectionRow();
+    if (previous)
+        setTabOrder(previous, m_cmdHistory);
+    setTabOrder(m_cmdHistory, m_cmdVoid);
     m_firstFocus = tabOrder.isEmpty() ? nullptr : tabOrder.first();
     if (m_firstFocus)
         m_firstFocus->setFocus();
 
+    history::setOsUser(platform::userName());
     m_cursor = std::make_unique<RecordFront>(DatabaseLocation{settings().databaseDriver, settings().database},
                                              m_frame.table,
                                              std::chrono::milliseconds(settings().statementTimeoutMs));
@@ -74,6 +85,13 @@ void RecordWindow::finishSetup(const QList<QWidget *> &tabOrder)
     connect(m_cursor.get(), &RecordFront::failed, this, &RecordWindow::engineFailed);
     connect(m_cursor.get(), &RecordFront::waitingChanged, this, &RecordWindow::showWaiting);
     connect(m_cursor.get(), &RecordFront::opened, this, [this](bool ok) { setInputAllowed(ok); });
+    connect(m_cursor.get(), &RecordFront::rowShown, this, &RecordWindow::showVoidBanner);
+    connect(m_cursor.get(), &RecordFront::rowShown, this, [this] {
+        // An open history window follows the row; read once this answer
+        // is handled.
+        if (m_history && m_history->isVisible())
+            QTimer::singleShot(0, this, &RecordWindow::refreshHistory);
+    });
 
     // Nothing typed or clicked reaches the row while a request runs.
     for (QWidget *w : findChildren<QWidget *>()) {
@@ -84,7 +102,9 @@ void RecordWindow::finishSetup(const QList<QWidget *> &tabOrder)
         for (QWidget *inner : w->findChildren<QWidget *>())
             inner->installEventFilter(this);
     }
-    m_guarded << m_navigator;
+    m_guarded << m_navigator << m_cmdHistory << m_cmdVoid;
+    m_cmdHistory->installEventFilter(this);
+    m_cmdVoid->installEventFilter(this);
     for (QWidget *inner : m_navigator->findChildren<QWidget *>())
         inner->installEventFilter(this);
 
@@ -284,7 +304,11 @@ void RecordWindow::closeStored(bool ok, bool toldBefore)
         m_closeRefused = false;
     } else {
         const QString message = m_cursor->lastError();
-        if (!m_cursor->isChanged()) {
+        if (m_cursor->hasConflict()) {
+            // Changed elsewhere: the message tells the two ways on.
+            goes = false;
+            tell(message);
+        } else if (!m_cursor->isChanged()) {
             // Stored after all (the engine had something to report about it).
             tell(message);
         } else if (toldBefore) {
@@ -323,6 +347,122 @@ void RecordWindow::showEvent(QShowEvent *event)
         m_focusPlaced = true;
         m_firstFocus->setFocus(Qt::OtherFocusReason);
     }
+}
+
+// --- corrections -------------------------------------------------------------
+
+void RecordWindow::addCorrectionRow()
+{
+    // A row of its own under the navigation bar and "Return to Main",
+    // where every record window has room.
+    const QRect nav = m_frame.navigatorPlace;
+    const QRect quit = m_frame.quitPlace;
+    const int top = qMax(nav.y() + nav.height(), quit.y() + quit.height()) + 60;
+    const int height = 405;
+    m_cmdHistory = addButton("cmdHistory", tr("History"), nav.x(), top, 1215, height);
+    connect(m_cmdHistory, &QPushButton::clicked, this, &RecordWindow::showHistory);
+    m_cmdVoid = addButton("cmdVoid", tr("Void Entry\u2026"), nav.x() + 1215 + 120, top, 1455, height);
+    connect(m_cmdVoid, &QPushButton::clicked, this, &RecordWindow::voidEntry);
+
+    const int bannerLeft = nav.x() + 1215 + 120 + 1455 + 180;
+    // Down to the window's bottom edge, so a long reason wraps onto a
+    // second line where there is room.
+    const int bannerHeight = qMax(height, m_frame.clientHeight - top - 45);
+    m_voidBanner = addLabel(QString(), bannerLeft, top, m_frame.clientWidth - bannerLeft - 120, bannerHeight);
+    m_voidBanner->setObjectName(QStringLiteral("lblVoid"));
+    m_voidBanner->setWordWrap(true);
+    m_voidBanner->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    QFont bold = m_voidBanner->font();
+    bold.setBold(true);
+    m_voidBanner->setFont(bold);
+    QPalette red = m_voidBanner->palette();
+    red.setColor(QPalette::WindowText, QColor(0xc0, 0x00, 0x00));
+    m_voidBanner->setPalette(red);
+    m_voidBanner->hide();
+}
+
+void RecordWindow::showVoidBanner()
+{
+    if (!m_voidBanner || !m_cursor)
+        return;
+    if (!m_cursor->isVoided()) {
+        m_voidBanner->clear();
+        m_voidBanner->setToolTip(QString());
+        m_voidBanner->hide();
+        return;
+    }
+    QString reason = m_cursor->voidReason();
+    reason.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    const QString text = tr("VOID: %1").arg(reason);
+    m_voidBanner->setToolTip(text);
+    // What does not fit in the lines there is room for ends in "…".
+    const QFontMetrics metrics = m_voidBanner->fontMetrics();
+    const int lines = qMax(1, m_voidBanner->height() / metrics.lineSpacing());
+    m_voidBanner->setText(metrics.elidedText(text, Qt::ElideRight, m_voidBanner->width() * lines - metrics.averageCharWidth() * 4 * lines));
+    m_voidBanner->show();
+    m_voidBanner->raise();
+}
+
+void RecordWindow::showHistory()
+{
+    if (!m_history)
+        m_history = new frmRecordHistory(this);
+    m_history->setWindowTitle(tr("History \u2013 %1").arg(windowTitle()));
+    m_history->show();
+    m_history->raise();
+    refreshHistory();
+}
+
+void RecordWindow::refreshHistory()
+{
+    if (!m_history || !m_cursor)
+        return;
+    if (!m_cursor->isOpen()) {
+        m_history->showMessage(tr("The logbook is not open, so the history cannot be read."));
+        return;
+    }
+    m_history->showMessage(tr("Reading the history\u2026"));
+    QPointer<frmRecordHistory> window(m_history);
+    m_cursor->readHistory([this, window](bool ok) {
+        if (!window)
+            return;
+        if (!ok) {
+            window->showMessage(tr("The history cannot be read: %1").arg(m_cursor->lastError()));
+            return;
+        }
+        if (m_cursor->currentKey() < 0) {
+            window->showMessage(tr("This entry is not stored yet, so it has no history."));
+            return;
+        }
+        const QString when = m_cursor->value(QStringLiteral("Date/Time")).toString();
+        const QString what = when.isEmpty() ? tr("This %1 entry").arg(windowTitle())
+                                            : tr("The %1 entry of %2").arg(windowTitle(), when);
+        window->showEntries(what, m_cursor->history());
+    });
+}
+
+void RecordWindow::voidEntry()
+{
+    if (!m_cursor || !m_cursor->isOpen())
+        return;
+    if (!m_cursor->hasRow() || (m_cursor->isNewRow() && !m_cursor->isChanged())) {
+        tell(tr("This entry is not stored yet, so there is nothing to void."));
+        return;
+    }
+    if (m_cursor->isVoided()) {
+        tell(tr("This entry is void already (%1).").arg(m_cursor->voidReason()));
+        return;
+    }
+    QString reason;
+    if (!textPrompts().ask(this, tr("Void Entry"),
+                           tr("Why is this entry void? It stays in the logbook, marked void with your reason."),
+                           &reason))
+        return;
+    if (reason.trimmed().isEmpty()) {
+        tell(tr("A void entry needs a reason. The entry was not voided."));
+        return;
+    }
+    m_cursor->voidEntry(reason.trimmed());
 }
 
 // --- builders --------------------------------------------------------------

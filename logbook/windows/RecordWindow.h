@@ -19,6 +19,7 @@ class QFrame;
 namespace bravik::logbook {
 
 class RecordBinder;
+class frmRecordHistory;
 
 class RecordNavigator;
 
@@ -85,10 +86,18 @@ public:
     static void setQuitting(bool quitting);
     bool moveToKey(qint64 key);
 
+    // The history window of this record window (nullptr until "History"
+    // was pressed).
+    frmRecordHistory *historyWindow() const { return m_history; }
+
 public Q_SLOTS:
     // "Return to Main": close the window (storing the row), then bring the
     // main window forward.
     void returnToMain();
+    // "History": the current row's changes, read on the logbook's thread.
+    void showHistory();
+    // "Void Entry…": asks for the reason, then marks the row void.
+    void voidEntry();
 
 protected:
     // Runs first on "Return to Main"; the windows with a GPS connection
@@ -126,6 +135,9 @@ private:
     void showWaiting(bool waiting);
     void closeStored(bool ok, bool toldBefore);
     void tell(const QString &message);
+    void addCorrectionRow();
+    void showVoidBanner();
+    void refreshHistory();
 
     RecordWindowFrame m_frame;
     RecordNavigator *m_navigator = nullptr;
@@ -145,6 +157,10 @@ private:
     QList<QWidget *> m_guarded;     // take no input while a request runs
     QFrame *m_waitingLine = nullptr;
     QLabel *m_waitingText = nullptr;
+    QPushButton *m_cmdHistory = nullptr;
+    QPushButton *m_cmdVoid = nullptr;
+    QLabel *m_voidBanner = nullptr;
+    frmRecordHistory *m_history = nullptr;
     // Destroyed in reverse order: binder, then the cursor.
     std::unique_ptr<RecordFront> m_cursor;
     std::unique_ptr<RecordBinder> m_binder;

@@ -72,6 +72,11 @@ class LogbookCopyTest : public QObject
         file.sql(QStringLiteral("INSERT INTO \"Miscellaneous\" (\"Note\") VALUES ('')"));
         file.sql(QStringLiteral("INSERT INTO \"LaunchRecord\" (\"MissionKey\", \"Reviewer\", \"ReviewedText\") VALUES (3, 'Ada', ?)"),
                  {QStringLiteral("behavior setpoint {\r\n}\r\n")});
+        // An entry changed after its first store, with its history.
+        file.sql(QStringLiteral("UPDATE \"Miscellaneous\" SET \"RowVersion\" = 1, \"Voided\" = TRUE, \"VoidReason\" = 'twice' WHERE \"Note\" = ''"));
+        file.sql(QStringLiteral("INSERT INTO \"RecordHistory\" (\"TableName\", \"RowKey\", \"Field\", \"OldValue\", \"NewValue\", "
+                                "\"ChangedAtUtc\", \"Workstation\", \"OsUser\") VALUES ('Miscellaneous', 2, 'Voided', '', 'twice', "
+                                "'2026-12-08T04:29:18Z', 'deck-1', 'ada')"));
     }
 
 private Q_SLOTS:
@@ -103,7 +108,16 @@ private Q_SLOTS:
         QCOMPARE(dump(middle.where()), original);
         QCOMPARE(dump(back), original);
         QVERIFY(lines.contains(QStringLiteral("TaskList: 3 rows")));
-        QCOMPARE(lines.last(), QStringLiteral("Copied 7 rows in 9 tables."));
+        QCOMPARE(lines.last(), QStringLiteral("Copied 8 rows in 10 tables."));
+        for (const DatabaseLocation &w : {middle.where(), back}) {
+            auto copy = Database::open(w, &error);
+            QVERIFY2(copy, qPrintable(error));
+            QSqlQuery h(copy->connection());
+            QVERIFY(h.exec(QStringLiteral("SELECT \"Field\" || \"NewValue\" || \"Workstation\" || \"OsUser\" || CAST(\"RowKey\" AS TEXT) "
+                                          "FROM \"RecordHistory\"")) && h.next());
+            QCOMPARE(h.value(0).toString(), QStringLiteral("Voidedtwicedeck-1ada2"));
+            QVERIFY(!h.next());
+        }
         // The launch records come along with their keys.
         QCOMPARE(middle.sql(QStringLiteral("SELECT \"Reviewer\" FROM \"LaunchRecord\" WHERE \"MissionKey\" = 3")).toString(), QStringLiteral("Ada"));
         {
@@ -179,7 +193,7 @@ private Q_SLOTS:
         QVERIFY(p.waitForFinished(60000));
         const QString out = QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError());
         QVERIFY2(p.exitCode() == 0, qPrintable(out));
-        QVERIFY2(out.contains(QLatin1String("Copied 7 rows in 9 tables.")), qPrintable(out));
+        QVERIFY2(out.contains(QLatin1String("Copied 8 rows in 10 tables.")), qPrintable(out));
         QCOMPARE(dump(target.where()), dump(source.where()));
 
         // Again into the now full logbook: refused, non-zero.

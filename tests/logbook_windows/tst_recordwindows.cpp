@@ -557,6 +557,12 @@ private Q_SLOTS:
         QCOMPARE(m_probe->field(table, field, 1).toString(), QStringLiteral("typed"));
         QVERIFY(m_probe->field(table, "Date/Time", 1).toString().isEmpty());
         QVERIFY(m_probe->field(table, "SubmittedBy", 1).toString().isEmpty());
+        // The hidden stamp is written all the same, so the row can be found
+        // and dated; the row counts as never changed.
+        const QString stamped = m_probe->field(table, "StampedAtUtc", 1).toString();
+        QVERIFY2(QDateTime::fromString(stamped, Qt::ISODate).isValid() && stamped.endsWith('Z'), qPrintable(stamped));
+        QCOMPARE(m_probe->field(table, "Workstation", 1).toString(), logbook::RecordCursor::thisWorkstation());
+        QCOMPARE(m_probe->field(table, "RowVersion", 1).toInt(), 0);
     }
 
     void purchasesNextStaysOnLastRow()

@@ -60,6 +60,18 @@ bool ScriptedCommandRunner::startRecorded(const QString &program, const QStringL
     return true;
 }
 
+bool ScriptedTextPrompts::ask(QWidget *, const QString &, const QString &label, QString *text)
+{
+    labels << label;
+    if (answers.isEmpty())
+        return false;
+    const QString answer = answers.dequeue();
+    if (answer.isNull())
+        return false;
+    *text = answer;
+    return true;
+}
+
 Seams::Seams()
 {
     auto m = std::make_unique<ScriptedMessageBoxes>();
@@ -74,6 +86,9 @@ Seams::Seams()
     setMessageBoxes(std::move(m));
     setFileDialogs(std::move(d));
     setCommandRunner(std::move(c));
+    auto p = std::make_unique<ScriptedTextPrompts>();
+    prompts = p.get();
+    setTextPrompts(std::move(p));
 }
 
 Seams::~Seams()
@@ -82,6 +97,7 @@ Seams::~Seams()
     setFileDialogs(nullptr);
     setCommandRunner(nullptr);
     setPrintDialogs(nullptr);
+    setTextPrompts(nullptr);
 }
 
 TempSettings::TempSettings()

@@ -59,7 +59,17 @@ public:
     bool recording = false;
 };
 
-// Installs the four doubles for the life of the object and restores the
+// Answers text prompts from a queue; a null QString (or an empty queue)
+// answers "cancelled".  Every prompt's label is kept.
+class ScriptedTextPrompts : public TextPrompts
+{
+public:
+    bool ask(QWidget *parent, const QString &title, const QString &label, QString *text) override;
+    QQueue<QString> answers;
+    QStringList labels;
+};
+
+// Installs the five doubles for the life of the object and restores the
 // real seams afterwards.  The pointers stay owned by the seam registry.
 class Seams
 {
@@ -70,6 +80,7 @@ public:
     ScriptedFileDialogs *dialogs;
     ScriptedCommandRunner *commands;
     ScriptedPrintDialogs *printing;
+    ScriptedTextPrompts *prompts;
 };
 
 // A temporary home for the program's settings: a database file and a
