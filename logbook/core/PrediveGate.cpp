@@ -170,10 +170,14 @@ GateAnswer check(Database &db, double hours, const QDateTime &now, std::chrono::
     for (const QString &c : checks)
         columns << Dialect::quote(c);
     const QString stamp = Dialect::quote(stampedAtColumn());
-    const QString sql = QStringLiteral("SELECT %1 FROM %2 WHERE %3 > ? AND %3 <= ? ORDER BY %3 DESC, %4 DESC LIMIT %5")
+    // A voided checklist was withdrawn: it is not looked at at all.
+    const QString notVoided = QStringLiteral("NOT COALESCE(%1, %2)")
+                                  .arg(Dialect::quote(voidedColumn()), db.dialect().booleanDefault);
+    const QString sql = QStringLiteral("SELECT %1 FROM %2 WHERE %3 > ? AND %3 <= ? AND %6 ORDER BY %3 DESC, %4 DESC LIMIT %5")
                             .arg(columns.join(QStringLiteral(", ")), Dialect::quote(kTable), stamp,
                                  Dialect::quote(keyColumn()))
-                            .arg(kLatestRows);
+                            .arg(kLatestRows)
+                            .arg(notVoided);
 
     std::optional<Checklist> latest;
     {

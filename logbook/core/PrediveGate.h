@@ -41,7 +41,8 @@ struct Checklist
     QStringList unticked;     // captions of the required boxes not ticked, sorted
 };
 
-// Whether a stored checklist is taken into account at all.
+// Whether a stored checklist is taken into account at all (a voided one
+// is never read).
 bool countsForGate(const Checklist &row);
 
 struct GateAnswer

@@ -18,9 +18,9 @@ namespace {
 
 const QDateTime kNow(QDate(2026, 12, 8), QTime(10, 0, 0), Qt::UTC);
 
-// One checklist: "AGE;SUBMITTER;UNTICKED,UNTICKED".  AGE is minutes before
-// now (negative: ahead of now), or "null", "empty" or "junk" for a stamp
-// that is missing, empty or not a time.
+// One checklist: "AGE;SUBMITTER;UNTICKED,UNTICKED[;void]".  AGE is minutes
+// before now (negative: ahead of now), or "null", "empty" or "junk" for a
+// stamp that is missing, empty or not a time; "void" marks it voided.
 void addChecklist(LogbookFile &file, const QString &described)
 {
     const QStringList parts = described.split(QLatin1Char(';'));
@@ -46,6 +46,11 @@ void addChecklist(LogbookFile &file, const QString &described)
         names << QLatin1Char('"') + b + QLatin1Char('"');
         marks << QStringLiteral("?");
         values << QVariant(!unticked.contains(b));
+    }
+    if (parts.value(3) == QLatin1String("void")) {
+        names << QStringLiteral("\"Voided\"") << QStringLiteral("\"VoidReason\"");
+        marks << QStringLiteral("?") << QStringLiteral("?");
+        values << QVariant(true) << QStringLiteral("entered for the wrong vehicle");
     }
     file.sql(QStringLiteral("INSERT INTO \"Predive\" (%1) VALUES (%2)").arg(names.join(", "), marks.join(", ")), values);
 }
@@ -146,6 +151,10 @@ private Q_SLOTS:
             << six << QStringList{"10;Ben;", "120;Ada;AHRS Operational"} << true << QString() << 0;
         QTest::newRow("complete after an incomplete one")
             << six << QStringList{"120;Ada;AHRS Operational", "10;Ben;"} << true << QString() << 0;
+        QTest::newRow("a voided complete checklist does not count")
+            << six << QStringList{"30;Ada;;void"} << false << none << 0;
+        QTest::newRow("a voided newer checklist leaves the older one deciding")
+            << six << QStringList{"120;Ada;", "10;Ben;Rudder Operational;void"} << true << QString() << 0;
         QTest::newRow("no stamp") << six << QStringList{"null;Ada;"} << false << none << 0;
         QTest::newRow("empty stamp") << six << QStringList{"empty;Ada;"} << false << none << 0;
         QTest::newRow("stamp that is not a time") << six << QStringList{"junk;Ada;"} << false << none << 0;
