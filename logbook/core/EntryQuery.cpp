@@ -91,8 +91,12 @@ struct EntryQuery::Private
             if (!columns.contains(field))
                 columns << field;
         columns << hiddenFields();
+        // With voided rows among them, each row says whether it is void
+        // and why, so an exported file tells them apart too.
+        if (filter.includeVoid)
+            columns << voidedColumn() << voidReasonColumn();
         for (const QString &c : columns)
-            booleans << def->isBoolean(c);
+            booleans << (def->isBoolean(c) || c == voidedColumn());
 
         const Dialect &dialect = database.dialect();
         registerTextFold(database.connection());

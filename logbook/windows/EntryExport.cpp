@@ -88,7 +88,7 @@ QString displayValue(const QString &value, bool boolean)
 
 } // namespace
 
-QStringList exportHeader(const QString &table)
+QStringList exportHeader(const QString &table, bool includeVoid)
 {
     QStringList header{keyColumn()};
     if (const TableDef *def = findTable(table)) {
@@ -97,6 +97,8 @@ QStringList exportHeader(const QString &table)
             if (!header.contains(f))
                 header << f;
         header << hiddenFields();
+        if (includeVoid)
+            header << voidedColumn() << voidReasonColumn();
     }
     return header;
 }

@@ -42,7 +42,8 @@ ExportResult exportCsv(const ExportRequest &request, QIODevice *out, const Expor
 ExportResult exportReport(const ExportRequest &request, QPagedPaintDevice *device, const ExportProgress &progress,
                           QString *error, qint64 *rows = nullptr);
 
-// The header row's names: BravikKey, then the query's columns.
-QStringList exportHeader(const QString &table);
+// The header row's names: BravikKey, then the query's columns (with
+// Voided and VoidReason last when void entries are included).
+QStringList exportHeader(const QString &table, bool includeVoid = false);
 
 } // namespace bravik::logbook

@@ -287,11 +287,21 @@ private Q_SLOTS:
             QList<QStringList> rows;
             QString error;
             QVERIFY(csv::parse(f.readAll(), &rows, &error));
-            QCOMPARE(rows.first(), exportHeader(QStringLiteral("Purchases")));   // the same columns either way
+            // With void entries, two more columns say which are void and why.
+            QCOMPARE(rows.first(), exportHeader(QStringLiteral("Purchases"), includeVoid));
+            QCOMPARE(rows.first().contains(QStringLiteral("VoidReason")), includeVoid);
             const int item = int(rows.first().indexOf(QStringLiteral("Item")));
+            const int isVoid = int(rows.first().indexOf(QStringLiteral("Voided")));
+            const int reason = int(rows.first().indexOf(QStringLiteral("VoidReason")));
             QStringList items;
-            for (const QStringList &r : rows.mid(1))
+            for (const QStringList &r : rows.mid(1)) {
                 items << r.at(item);
+                if (includeVoid) {
+                    const bool v = voided.contains(r.at(item));
+                    QCOMPARE(r.at(isVoid), v ? QStringLiteral("true") : QStringLiteral("false"));
+                    QCOMPARE(r.at(reason), v ? QStringLiteral("ordered twice") : QString());
+                }
+            }
             QStringList want = includeVoid ? QStringList{voided.at(1), kept.at(1), voided.at(0), kept.at(0)} : QStringList{kept.at(1), kept.at(0)};
             QCOMPARE(items, want);
             return;
