@@ -90,7 +90,8 @@ QString exportUsageText()
         "is named, or to FILE; a PDF report needs FILE.  --contains looks in every text\n"
         "field (any case); --since and --until take a date (2026-12-08) or a UTC time\n"
         "(2026-12-08T04:29:18Z) and keep entries stamped in that range.  Voided entries\n"
-        "are left out unless --include-void is given.\n"
+        "are left out unless --include-void is given; then a CSV ends each row with\n"
+        "Voided (true or false) and VoidReason.\n"
         "Tables: %1.\n"
         "Exit status: 0 done, 1 refused, 2 usage.\n")
         .arg([] {
