@@ -193,8 +193,13 @@ private Q_SLOTS:
     void cleanup()
     {
         thaw();
+        // The windows close while the logbook (and the proxy) are still
+        // there, their answers taken in step.
+        logbook::RecordFront::setPatience(std::chrono::seconds(30));
         windows().unloadAll();
         test::flushDeletes();
+        for (logbook::RecordFront *f : logbook::RecordFront::all())
+            f->waitForIdle(std::chrono::seconds(10));
         launch::LaunchSession::instance().reset();
         m_holder.reset();
         m_seams.reset();
