@@ -523,9 +523,10 @@ void frmMissionDisplay::startReviewedRun(const QString &missionPath, const QStri
     start->window = this;
     start->missionPath = missionPath;
     start->missionKey = key;
-    bool inBegin = true;
+    // The answer may come within begin() (a test taking answers in step).
+    auto inBegin = std::make_shared<bool>(true);
     launch::LaunchSession &session = launch::LaunchSession::instance();
-    const qint64 ticket = session.begin(record, [start, &inBegin](qint64 launchKey, const QString &error) {
+    const qint64 ticket = session.begin(record, [start, inBegin](qint64 launchKey, const QString &error) {
         if (start->started) {
             // Answered after the mission was started without it.
             if (launchKey < 0)
@@ -535,10 +536,10 @@ void frmMissionDisplay::startReviewedRun(const QString &missionPath, const QStri
         start->answered = true;
         start->key = launchKey;
         start->error = error;
-        if (!inBegin)
+        if (!*inBegin)
             startRun(start);
     });
-    inBegin = false;
+    *inBegin = false;
     start->ticket = ticket;
     if (start->answered) {
         startRun(start);
