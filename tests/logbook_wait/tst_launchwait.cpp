@@ -316,6 +316,35 @@ private Q_SLOTS:
         QVERIFY2(stalls.longestMs() < kStallLimitMs, qPrintable(QString::number(stalls.longestMs())));
     }
 
+    void aRefusalIsToldAndTheRunStarts()
+    {
+        // The table goes away under the program: the engine refuses the
+        // insert at once, the run starts without waiting out the bound, and
+        // the refusal is told with the start; nothing is tried again.
+        const QString path = mission(QStringLiteral("refused.cfg"));
+        QVERIFY(reviewMission(path, QStringLiteral("Fay")));
+        {
+            QString error;
+            auto db = logbook::Database::open({settings().databaseDriver, m_direct}, &error);
+            QVERIFY2(db, qPrintable(error));
+            QSqlQuery q(db->connection());
+            QVERIFY(q.exec(QStringLiteral("DROP TABLE \"LaunchRecord\"")));
+        }
+        QTest::mouseClick(review()->cmdRunMission, Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(m_seams->commands->calls.size(), 1, 10000);
+        QTRY_COMPARE(m_seams->messages->texts.size(), 1);
+        const QString told = m_seams->messages->texts[0];
+        QVERIFY2(told.startsWith(QStringLiteral("The mission was started.")), qPrintable(told));
+        QVERIFY2(told.contains(QStringLiteral("The launch record could not be written before the start: ")), qPrintable(told));
+        QVERIFY2(!told.contains(QStringLiteral("did not answer")), qPrintable(told));
+        QVERIFY(abortWindow());
+        // The abort has no record to fill and starts all the same.
+        QTest::mouseClick(abortWindow()->cmdAbortMission, Qt::LeftButton);
+        QCOMPARE(m_seams->commands->calls.size(), 2);
+        QTest::qWait(200);
+        QCOMPARE(m_seams->messages->texts.size(), 1);
+    }
+
     void quittingReportsWhatCouldNotBeWritten()
     {
         const QString path = mission(QStringLiteral("quit.cfg"));
