@@ -517,8 +517,10 @@ void frmMissionDisplay::startReviewedRun(const QString &missionPath, const QStri
         record.insert(QStringLiteral("PositionAgeSeconds"), qint64(std::llround(double(*ageMs) / 1000.0)));
 
     // One run per press: the button stays off while the record is on its way.
+    // Cancel too: the press is already on its way to the vehicle.
     m_launchPending = true;
     cmdRunMission->setEnabled(false);
+    cmdCancel->setEnabled(false);
     auto start = std::make_shared<LaunchStart>();
     start->window = this;
     start->missionPath = missionPath;
@@ -563,6 +565,7 @@ void frmMissionDisplay::runTried()
     m_launchPending = false;
     lblLaunchRecord->setVisible(false);
     cmdRunMission->setEnabled(true);
+    cmdCancel->setEnabled(true);
 }
 
 void frmMissionDisplay::cmdCancel_Click()

@@ -230,6 +230,7 @@ private Q_SLOTS:
         frmMissionDisplay *w = review();
         QTest::mouseClick(w->cmdRunMission, Qt::LeftButton);
         QVERIFY(!w->cmdRunMission->isEnabled());
+        QVERIFY(!w->cmdCancel->isEnabled());
         // A second press while the record is on its way does nothing.
         QTest::mouseClick(w->cmdRunMission, Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(w->lblLaunchRecord->isVisible(), 1000);
