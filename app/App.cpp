@@ -6,6 +6,7 @@
 #include "ExportCommand.h"
 #include "LogbookCopy.h"
 #include "Launch.h"
+#include "LaunchSession.h"
 #include "MissionWindows.h"
 #include "RecordWindows.h"
 #include "Platform.h"
@@ -16,6 +17,7 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QSessionManager>
 #include <QTextStream>
@@ -97,6 +99,15 @@ QString usageText()
         .arg(Settings::defaultConfigFile());
 }
 
+namespace {
+// False once the launch records' thread was left stuck at quit.
+bool &launchWriterEnded()
+{
+    static bool ended = true;
+    return ended;
+}
+} // namespace
+
 int runApplication(int argc, char **argv)
 {
     QStringList args;
@@ -158,7 +169,13 @@ int runApplication(int argc, char **argv)
     // Each store still running gets a few seconds; what could not be
     // stored is written to standard error.
     platform::onTerminationRequest(&app, [] {
+        QElapsedTimer clock;
+        clock.start();
         logbook::closeAllForQuit(std::chrono::seconds(4));
+        // The launch records' writes have been going on meanwhile; they get
+        // what is left of the same few seconds.
+        launch::LaunchSession::instance().finishForQuit(
+            std::chrono::milliseconds(qMax<qint64>(500, 4000 - clock.elapsed())), &launchWriterEnded());
         QCoreApplication::quit();
     });
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &app, [](QSessionManager &) {
@@ -179,9 +196,13 @@ int runApplication(int argc, char **argv)
 
     windows().show(QStringLiteral("frmWelcome"));
     const int result = app.exec();
+    // Launch records still on their way get a few seconds; what could not
+    // be written is written to standard error.
+    if (launchWriterEnded())
+        launch::LaunchSession::instance().finishForQuit(std::chrono::seconds(4), &launchWriterEnded());
     // A statement still stuck on a hung server does not keep the program:
     // its thread gets a few seconds, then the program ends without it.
-    if (!logbook::RecordFront::finishAll(std::chrono::seconds(3))) {
+    if (!logbook::RecordFront::finishAll(std::chrono::seconds(3)) || !launchWriterEnded()) {
         std::fflush(stdout);
         std::fflush(stderr);
         std::_Exit(result);

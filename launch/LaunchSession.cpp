@@ -1,7 +1,7 @@
 #include "LaunchSession.h"
 
-#include "Database.h"
 #include "LaunchLog.h"
+#include "LaunchWriter.h"
 #include "LaunchStatus.h"
 #include "Seams.h"
 #include "Settings.h"
@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
+#include <cstdio>
 
 namespace bravik::launch {
 
@@ -29,7 +30,7 @@ LaunchSession::LaunchSession()
 
 LaunchSession::~LaunchSession() = default;
 
-logbook::Database *LaunchSession::database(QString *error)
+logbook::LaunchWriter *LaunchSession::writer()
 {
     const Settings &s = settings();
     if (m_dbDriver != s.databaseDriver || m_dbLocation != s.database) {
@@ -39,12 +40,10 @@ logbook::Database *LaunchSession::database(QString *error)
         m_dbDriver = s.databaseDriver;
         m_dbLocation = s.database;
     }
-    if (m_db && m_db->isBroken() && !m_db->reopen(error))
-        return nullptr;
-    if (!m_db) {
-        m_db = logbook::Database::open({s.databaseDriver, s.database}, error);
-    }
-    return m_db.get();
+    if (!m_writer)
+        m_writer = std::make_unique<logbook::LaunchWriter>(logbook::DatabaseLocation{s.databaseDriver, s.database},
+                                                           std::chrono::milliseconds(s.statementTimeoutMs));
+    return m_writer.get();
 }
 
 qint64 LaunchSession::latestKey()
@@ -57,29 +56,60 @@ qint64 LaunchSession::latestKey()
     return m_latest;
 }
 
-qint64 LaunchSession::begin(const QVariantMap &values, QString *error)
+qint64 LaunchSession::keyOf(qint64 ticket) const
 {
-    logbook::Database *db = database(error);
-    if (!db)
-        return -1;
-    const qint64 key = logbook::launchlog::insert(*db, values, error);
-    if (key >= 0)
-        m_latest = key;
-    return key;
+    return m_writer && ticket > 0 ? m_writer->keyOf(ticket) : -1;
 }
 
-bool LaunchSession::update(qint64 key, const QVariantMap &values, QString *error)
+bool LaunchSession::hasRecord(qint64 ticket) const
 {
-    if (key < 0) {
-        *error = QStringLiteral("no launch record was written for this launch");
-        return false;
+    return m_writer && ticket > 0 && !m_writer->refused(ticket);
+}
+
+std::chrono::milliseconds LaunchSession::recordBound()
+{
+    const qint64 timeout = settings().statementTimeoutMs > 0 ? settings().statementTimeoutMs : 20000;
+    return std::chrono::milliseconds(qMin<qint64>(timeout, 5000));
+}
+
+qint64 LaunchSession::begin(const QVariantMap &values, Inserted done)
+{
+    logbook::LaunchWriter *w = writer();
+    m_latest = w->insert(values, std::move(done));
+    return m_latest;
+}
+
+void LaunchSession::update(qint64 ticket, const QVariantMap &values, Updated done)
+{
+    if (ticket <= 0 || !m_writer) {
+        if (done)
+            done(false, QStringLiteral("no launch record was written for this launch"));
+        return;
     }
-    logbook::Database *db = database(error);
-    return db && logbook::launchlog::update(*db, key, values, error);
+    m_writer->update(ticket, values, std::move(done));
 }
 
-QString LaunchSession::statusFileFor(qint64 key, const QString &what)
+QStringList LaunchSession::finishForQuit(std::chrono::milliseconds limit, bool *finished)
 {
+    m_timer.stop();
+    if (finished)
+        *finished = true;
+    if (!m_writer)
+        return {};
+    const QStringList lost = m_writer->quit(limit, finished);
+    for (const QString &line : lost)
+        std::fprintf(stderr, "bravik-log: not written: %s\n", qPrintable(line));
+    std::fflush(stderr);
+    // The writer's thread may still be stuck in a statement: it is left to
+    // end with the program.
+    (void)m_writer.release();
+    m_latest = -1;
+    return lost;
+}
+
+QString LaunchSession::statusFileFor(qint64 ticket, const QString &what)
+{
+    const qint64 key = keyOf(ticket);
     const QString folder = settings().launchFolder;
     if (folder.isEmpty() || !QDir().mkpath(folder))
         return {};
@@ -110,7 +140,7 @@ void LaunchSession::reset()
 {
     m_timer.stop();
     m_watches.clear();
-    m_db.reset();
+    m_writer.reset();
     m_latest = -1;
     m_runLine.clear();
 }
@@ -146,10 +176,14 @@ void LaunchSession::poll()
         }
         if (!w.abort && w.key == m_latest)
             setRunLine(status->line());
-        QString error;
-        if (w.key >= 0 && !update(w.key, values, &error))
-            inform(nullptr, QStringLiteral("What the %1 command did could not be written to the launch record:\n%2")
-                                .arg(w.abort ? QStringLiteral("stop") : QStringLiteral("run"), error));
+        if (hasRecord(w.key)) {
+            const QString what = w.abort ? QStringLiteral("stop") : QStringLiteral("run");
+            update(w.key, values, [what](bool ok, const QString &error) {
+                if (!ok)
+                    inform(nullptr, QStringLiteral("What the %1 command did could not be written to the launch record:\n%2")
+                                        .arg(what, error));
+            });
+        }
         w.done = ended;
         if (!ended)
             pending = true;

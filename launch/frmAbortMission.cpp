@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QPalette>
 #include <QPushButton>
+#include <memory>
 
 using namespace bravik;
 
@@ -57,33 +58,46 @@ frmAbortMission::frmAbortMission(QWidget *parent)
 
 void frmAbortMission::cmdAbortMission_Click()
 {
-    // The stop command starts first; the record is written afterwards, so
-    // nothing about the logbook can delay or prevent the abort.
+    // The stop command starts first; the record is written afterwards,
+    // queued behind whatever the launch still has on its way (its insert
+    // may not have answered yet), so nothing about the logbook can delay or
+    // prevent the abort.
     launch::LaunchSession &session = launch::LaunchSession::instance();
-    const qint64 key = session.latestKey();
-    const QString statusFile = key >= 0 ? session.statusFileFor(key, QStringLiteral("abort")) : QString();
+    const qint64 ticket = session.latestKey();
+    const QString statusFile = session.hasRecord(ticket) ? session.statusFileFor(ticket, QStringLiteral("abort")) : QString();
     const launch::StartOutcome outcome = launch::startStopCommand(statusFile);
 
-    QString recordProblem;
-    if (key >= 0) {
+    auto recordProblem = std::make_shared<QString>();
+    if (session.hasRecord(ticket)) {
         QVariantMap abort;
         abort.insert(QStringLiteral("AbortedAtUtc"), launch::utcNow());
         abort.insert(QStringLiteral("AbortCommand"), outcome.command);
         abort.insert(QStringLiteral("AbortResult"), outcome.started ? QStringLiteral("started") : outcome.reason);
         if (outcome.recording)
             abort.insert(QStringLiteral("AbortStatusFile"), statusFile);
-        QString error;
-        if (!session.update(key, abort, &error))
-            recordProblem = QStringLiteral("The abort could not be written to the launch record: %1").arg(error);
-        else if (outcome.recording)
-            session.watch(key, statusFile, true);
+        // Answered in step (a quick logbook): told with the abort's own
+        // message; answered later: told on its own.
+        auto collecting = std::make_shared<bool>(true);
+        const bool started = outcome.started;
+        session.update(ticket, abort, [recordProblem, collecting, started](bool ok, const QString &error) {
+            if (ok)
+                return;
+            const QString text = QStringLiteral("The abort could not be written to the launch record: %1").arg(error);
+            if (*collecting)
+                *recordProblem = text;
+            else
+                inform(nullptr, started ? QStringLiteral("The stop command was started.\n\n") + text : text);
+        });
+        *collecting = false;
+        if (outcome.recording)
+            session.watch(ticket, statusFile, true);
     }
     if (!outcome.started) {
         // Stays open so the abort can be tried again at once.
-        inform(this, recordProblem.isEmpty() ? outcome.message : outcome.message + QStringLiteral("\n\n") + recordProblem);
+        inform(this, recordProblem->isEmpty() ? outcome.message : outcome.message + QStringLiteral("\n\n") + *recordProblem);
         return;
     }
-    if (!recordProblem.isEmpty())
-        inform(nullptr, QStringLiteral("The stop command was started.\n\n") + recordProblem);
+    if (!recordProblem->isEmpty())
+        inform(nullptr, QStringLiteral("The stop command was started.\n\n") + *recordProblem);
     close();
 }

@@ -123,14 +123,98 @@ std::shared_ptr<PendingMissionKey> missionKey(frmMission *m, qint64 fallback)
         if (!ok || !front || front->currentKey() < 0)
             return;
         pending->key = front->currentKey();
-        if (pending->launchKey >= 0) {
-            QString error;
-            if (!launch::LaunchSession::instance().update(pending->launchKey,
-                                                          {{QStringLiteral("MissionKey"), pending->key}}, &error))
-                qWarning("bravik-log: the launch record could not name its mission row: %s", qPrintable(error));
-        }
+        if (pending->launchKey >= 0)
+            launch::LaunchSession::instance().update(pending->launchKey, {{QStringLiteral("MissionKey"), pending->key}},
+                                                     [](bool ok, const QString &error) {
+                                                         if (!ok)
+                                                             qWarning("bravik-log: the launch record could not name "
+                                                                      "its mission row: %s",
+                                                                      qPrintable(error));
+                                                     });
     });
     return pending;
+}
+
+// One press of "Run Mission" whose launch record is on its way: the run
+// command starts once the logbook has answered the insert, or after
+// LaunchSession::recordBound() without it.  It does not depend on the
+// review window staying open.
+struct LaunchStart
+{
+    QPointer<frmMissionDisplay> window;
+    QString missionPath;
+    std::shared_ptr<PendingMissionKey> missionKey;
+    qint64 ticket = -1;
+    bool answered = false;   // the insert was answered
+    qint64 key = -1;
+    QString error;
+    bool started = false;    // the run command was tried
+};
+
+QString recordLateText(std::chrono::milliseconds bound)
+{
+    return QStringLiteral("The launch record could not be written before the start: the logbook did not answer within "
+                          "%1 s. It will be written when the logbook answers.")
+        .arg(double(bound.count()) / 1000.0);
+}
+
+void startRun(const std::shared_ptr<LaunchStart> &start)
+{
+    start->started = true;
+    launch::LaunchSession &session = launch::LaunchSession::instance();
+    const qint64 ticket = start->ticket;
+    const QString missionPath = start->missionPath;
+    auto problems = std::make_shared<QStringList>();
+    if (!start->answered)
+        problems->append(recordLateText(launch::LaunchSession::recordBound()));
+    else if (start->key < 0)
+        problems->append(QStringLiteral("The launch record could not be written before the start: %1").arg(start->error));
+    if (!start->missionKey->answered)
+        start->missionKey->launchKey = ticket;
+    const QString statusFile = session.statusFileFor(ticket, QStringLiteral("run"));
+    const launch::StartOutcome outcome = launch::startRunCommand(missionPath, statusFile);
+
+    QVariantMap after;
+    after.insert(QStringLiteral("RunCommand"), outcome.command);
+    after.insert(QStringLiteral("StartResult"), outcome.started ? QStringLiteral("started") : outcome.reason);
+    if (outcome.recording)
+        after.insert(QStringLiteral("RunStatusFile"), statusFile);
+    else if (outcome.started)
+        after.insert(QStringLiteral("RunOutput"), QStringLiteral("(not recorded: the output recorder bravik-run-wrapped was not found)"));
+    if (session.hasRecord(ticket)) {
+        // Answered in step (a quick logbook): told with the start's own
+        // message; answered later: told on its own.
+        auto collecting = std::make_shared<bool>(true);
+        session.update(ticket, after, [problems, collecting, ticket](bool ok, const QString &error) {
+            if (ok || !launch::LaunchSession::instance().hasRecord(ticket))
+                return;
+            const QString text = QStringLiteral("The launch record could not be completed: %1").arg(error);
+            if (*collecting)
+                problems->append(text);
+            else
+                inform(nullptr, text);
+        });
+        *collecting = false;
+    }
+    if (outcome.started) {
+        session.setRunLine(outcome.recording ? QStringLiteral("running") : QStringLiteral("started; output not recorded"));
+        if (outcome.recording)
+            session.watch(ticket, statusFile, false);
+    }
+    frmMissionDisplay *w = start->window;
+    if (w)
+        w->runTried();
+    if (!outcome.started) {
+        // The mission never started: no abort window, the review stays.
+        problems->prepend(outcome.message);
+        inform(w, problems->join(QStringLiteral("\n\n")));
+        return;
+    }
+    windows().show(QStringLiteral("frmAbortMission"));
+    if (!problems->isEmpty())
+        inform(nullptr, QStringLiteral("The mission was started.\n\n") + problems->join(QStringLiteral("\n\n")));
+    if (w)
+        w->close();
 }
 
 QString findingsText(const mission::MissionCheck &check)
@@ -180,6 +264,11 @@ frmMissionDisplay::frmMissionDisplay(QWidget *parent)
     named(lblPrediveCheck, "lblPrediveCheck");
     lblPrediveCheck->setWordWrap(true);
     lblPrediveCheck->setVisible(false);
+
+    lblLaunchRecord = new QLabel(this);
+    named(lblLaunchRecord, "lblLaunchRecord");
+    lblLaunchRecord->setWordWrap(true);
+    lblLaunchRecord->setVisible(false);
 
     lblChecked = new QLabel(QStringLiteral("Mission script checked by:"), this);
     named(lblChecked, "lblChecked");
@@ -236,6 +325,7 @@ frmMissionDisplay::frmMissionDisplay(QWidget *parent)
     buttons->addWidget(cmdCancel);
     left->addLayout(buttons);
     left->addWidget(lblPrediveCheck);
+    left->addWidget(lblLaunchRecord);
 
     auto *right = new QVBoxLayout;
     right->addWidget(lblSummary);
@@ -321,6 +411,8 @@ void frmMissionDisplay::showCheck()
 
 void frmMissionDisplay::cmdRunMission_Click()
 {
+    if (m_launchPending)
+        return;
     const QString missionPath = txtMissionName->text();
     const QString refusal = launch::runRefusal(cmbChecked->currentText(), missionPath);
     if (!refusal.isEmpty()) {
@@ -424,41 +516,56 @@ void frmMissionDisplay::startReviewedRun(const QString &missionPath, const QStri
     if (ageMs)
         record.insert(QStringLiteral("PositionAgeSeconds"), qint64(std::llround(double(*ageMs) / 1000.0)));
 
+    // One run per press: the button stays off while the record is on its way.
+    // Cancel too: the press is already on its way to the vehicle.
+    m_launchPending = true;
+    cmdRunMission->setEnabled(false);
+    cmdCancel->setEnabled(false);
+    auto start = std::make_shared<LaunchStart>();
+    start->window = this;
+    start->missionPath = missionPath;
+    start->missionKey = key;
+    // The answer may come within begin() (a test taking answers in step).
+    auto inBegin = std::make_shared<bool>(true);
     launch::LaunchSession &session = launch::LaunchSession::instance();
-    QStringList problems;
-    QString error;
-    const qint64 launchKey = session.begin(record, &error);
-    if (!key->answered)
-        key->launchKey = launchKey;
-    if (launchKey < 0)
-        problems << QStringLiteral("The launch record could not be written before the start: %1").arg(error);
-    const QString statusFile = session.statusFileFor(launchKey, QStringLiteral("run"));
-    const launch::StartOutcome outcome = launch::startRunCommand(missionPath, statusFile);
-
-    QVariantMap after;
-    after.insert(QStringLiteral("RunCommand"), outcome.command);
-    after.insert(QStringLiteral("StartResult"), outcome.started ? QStringLiteral("started") : outcome.reason);
-    if (outcome.recording)
-        after.insert(QStringLiteral("RunStatusFile"), statusFile);
-    else if (outcome.started)
-        after.insert(QStringLiteral("RunOutput"), QStringLiteral("(not recorded: the output recorder bravik-run-wrapped was not found)"));
-    if (launchKey >= 0 && !session.update(launchKey, after, &error))
-        problems << QStringLiteral("The launch record could not be completed: %1").arg(error);
-    if (outcome.started) {
-        session.setRunLine(outcome.recording ? QStringLiteral("running") : QStringLiteral("started; output not recorded"));
-        if (outcome.recording)
-            session.watch(launchKey, statusFile, false);
-    }
-    if (!outcome.started) {
-        // The mission never started: no abort window, the review stays.
-        problems.prepend(outcome.message);
-        inform(this, problems.join(QStringLiteral("\n\n")));
+    const qint64 ticket = session.begin(record, [start, inBegin](qint64 launchKey, const QString &error) {
+        if (start->started) {
+            // Answered after the mission was started without it.
+            if (launchKey < 0)
+                inform(nullptr, QStringLiteral("The launch record could not be written: %1").arg(error));
+            return;
+        }
+        start->answered = true;
+        start->key = launchKey;
+        start->error = error;
+        if (!*inBegin)
+            startRun(start);
+    });
+    *inBegin = false;
+    start->ticket = ticket;
+    if (start->answered) {
+        startRun(start);
         return;
     }
-    windows().show(QStringLiteral("frmAbortMission"));
-    if (!problems.isEmpty())
-        inform(nullptr, QStringLiteral("The mission was started.\n\n") + problems.join(QStringLiteral("\n\n")));
-    close();
+    const std::chrono::milliseconds bound = launch::LaunchSession::recordBound();
+    QTimer::singleShot(bound, &session, [start] {
+        if (!start->started)
+            startRun(start);
+    });
+    QTimer::singleShot(logbook::RecordFront::waitingAfter(), this, [this, start] {
+        if (start->started)
+            return;
+        lblLaunchRecord->setText(QStringLiteral("Writing the launch record…"));
+        lblLaunchRecord->setVisible(true);
+    });
+}
+
+void frmMissionDisplay::runTried()
+{
+    m_launchPending = false;
+    lblLaunchRecord->setVisible(false);
+    cmdRunMission->setEnabled(true);
+    cmdCancel->setEnabled(true);
 }
 
 void frmMissionDisplay::cmdCancel_Click()

@@ -4,6 +4,7 @@
 #include "WindowManager.h"
 
 #include <QByteArray>
+#include <memory>
 #include <optional>
 
 class QComboBox;
@@ -39,12 +40,16 @@ public:
 
     QLabel *lblEditsNotice = nullptr;   // under the script box, once it was edited
     QLabel *lblPrediveCheck = nullptr;  // while "Run Mission" waits for the predive checklist
+    QLabel *lblLaunchRecord = nullptr;  // while "Run Mission" waits for the launch record
     QLabel *lblSummary = nullptr;
     QTreeWidget *lstFindings = nullptr; // severity, line, text
     bravik::launch::DepthProfileView *picDepthProfile = nullptr;
     bravik::launch::TrackView *picTrack = nullptr;
 
     const bravik::mission::MissionCheck &check() const { return m_check; }
+    // The run command of a press of "Run Mission" was tried: the button
+    // works again.
+    void runTried();
     QString reviewedSha256() const { return m_sha256; }
 
 private:
@@ -66,4 +71,5 @@ private:
     QString m_position;
     int m_predivePending = 0;   // the pending predive check's number; 0 when none
     int m_prediveAsked = 0;
+    bool m_launchPending = false; // a press of "Run Mission" waits for its launch record
 };
