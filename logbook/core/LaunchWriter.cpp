@@ -218,6 +218,14 @@ struct LaunchWriter::Private
     QTimer watchdog;
     bool stopped = false;
 
+    void send(const Job &job)
+    {
+        pending << job;
+        LaunchWorker *w = worker;
+        QMetaObject::invokeMethod(w, [w, job] { w->run(job); }, Qt::QueuedConnection);
+        watchdog.start();
+    }
+
     bool answered(quint64 id) const
     {
         for (const Job &j : pending)
@@ -270,18 +278,8 @@ LaunchWriter::Ticket LaunchWriter::insert(const QVariantMap &values, Inserted do
     job.values = values;
     if (done)
         d->insertDone.insert(job.id, std::move(done));
-    d->pending << job;
-    LaunchWorker *worker = d->worker;
-    QMetaObject::invokeMethod(worker, [worker, job] { worker->run(job); }, Qt::QueuedConnection);
-    d->watchdog.start();
-    const auto patience = RecordFront::patience();
-    if (patience.count() > 0) {
-        QElapsedTimer clock;
-        clock.start();
-        while (!d->answered(job.id) && clock.elapsed() < patience.count())
-            if (d->channel->ready.tryAcquire(1, int(patience.count() - clock.elapsed())))
-                deliver();
-    }
+    d->send(job);
+    waitFor(job.id);
     return ticket;
 }
 
@@ -298,18 +296,20 @@ void LaunchWriter::update(Ticket ticket, const QVariantMap &values, Updated done
     job.values = values;
     if (done)
         d->updateDone.insert(job.id, std::move(done));
-    d->pending << job;
-    LaunchWorker *worker = d->worker;
-    QMetaObject::invokeMethod(worker, [worker, job] { worker->run(job); }, Qt::QueuedConnection);
-    d->watchdog.start();
+    d->send(job);
+    waitFor(job.id);
+}
+
+void LaunchWriter::waitFor(quint64 jobId)
+{
     const auto patience = RecordFront::patience();
-    if (patience.count() > 0) {
-        QElapsedTimer clock;
-        clock.start();
-        while (!d->answered(job.id) && clock.elapsed() < patience.count())
-            if (d->channel->ready.tryAcquire(1, int(patience.count() - clock.elapsed())))
-                deliver();
-    }
+    if (patience.count() <= 0)
+        return;
+    QElapsedTimer clock;
+    clock.start();
+    while (!d->answered(jobId) && clock.elapsed() < patience.count())
+        if (d->channel->ready.tryAcquire(1, int(patience.count() - clock.elapsed())))
+            deliver();
 }
 
 qint64 LaunchWriter::keyOf(Ticket ticket) const { return d->keys.value(ticket, -1); }

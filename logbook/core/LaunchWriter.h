@@ -71,6 +71,8 @@ public:
 
 private:
     void deliver();
+    // In tests: takes answers until that write answered or the patience is up.
+    void waitFor(quint64 jobId);
     void watchdog();
     struct Private;
     std::unique_ptr<Private> d;
