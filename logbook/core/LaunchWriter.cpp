@@ -241,15 +241,14 @@ LaunchWriter::LaunchWriter(const DatabaseLocation &where, std::chrono::milliseco
 {
     d->where = where;
     d->channel->timeoutMs = statementTimeout.count() > 0 ? statementTimeout.count() : 20000;
-    auto *thread = new QThread;
-    thread->setObjectName(QStringLiteral("logbook LaunchRecord"));
-    connect(thread, &QThread::finished, thread, &QObject::deleteLater);
-    d->thread = thread;
     d->worker = new LaunchWorker(where, d->channel);
+    // Counted with the record windows' threads, so quitting (and a test's
+    // end) can wait for it once it was left to finish by itself.
+    QThread *thread = RecordFront::startLogbookThread(QStringLiteral("logbook LaunchRecord"));
+    d->thread = thread;
     d->worker->moveToThread(thread);
     connect(thread, &QThread::finished, d->worker, &QObject::deleteLater);
     connect(d->worker, &LaunchWorker::answered, this, &LaunchWriter::deliver, Qt::QueuedConnection);
-    thread->start();
 
     d->watchdog.setInterval(100);
     connect(&d->watchdog, &QTimer::timeout, this, &LaunchWriter::watchdog);

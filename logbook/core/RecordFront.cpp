@@ -768,6 +768,11 @@ bool RecordFront::finishAll(std::chrono::milliseconds limit)
     return allDone;
 }
 
+QThread *RecordFront::startLogbookThread(const QString &name)
+{
+    return startThread(name);
+}
+
 void RecordFront::openInBackground(const DatabaseLocation &where, QObject *context,
                                    std::function<void(const QString &error)> done)
 {

@@ -14,6 +14,8 @@
 #include <functional>
 #include <memory>
 
+class QThread;
+
 namespace bravik::logbook {
 
 // A record cursor that never keeps its caller waiting for the engine.
@@ -121,6 +123,9 @@ public:
     // Waits (up to `limit`) for the threads of fronts already gone; true
     // when none is left.
     static bool finishAll(std::chrono::milliseconds limit);
+    // A started thread for other logbook work, counted by finishAll();
+    // it deletes itself when it has finished.
+    static QThread *startLogbookThread(const QString &name);
     // Opens (creates, upgrades) a logbook on a thread of its own and calls
     // `done` with the engine's message on `context`'s thread (empty when it
     // opened).

@@ -125,6 +125,21 @@ private Q_SLOTS:
         QDir().mkpath(settings().missionsFolder);
     }
 
+    // A window still open when the last case ends is named and closed, so
+    // it is not left to the end of the program (where nothing frees it).
+    void cleanupTestCase()
+    {
+        test::flushDeletes();
+        const QWidgetList open = QApplication::topLevelWidgets();
+        for (QWidget *w : open) {
+            if (w->parentWidget())
+                continue;
+            qWarning("still open after the last case: %s \"%s\"", w->metaObject()->className(),
+                     qPrintable(w->objectName()));
+            delete w;
+        }
+    }
+
     void cleanup()
     {
         // A window a test's last click still opens (a queued show) is made
