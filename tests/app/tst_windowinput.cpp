@@ -130,10 +130,13 @@ private Q_SLOTS:
     void cleanupTestCase()
     {
         test::flushDeletes();
-        const QWidgetList open = QApplication::topLevelWidgets();
-        for (QWidget *w : open) {
-            if (w->parentWidget())
-                continue;
+        QList<QPointer<QWidget>> open;
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (!w->parentWidget())
+                open << w;
+        for (const QPointer<QWidget> &w : open) {
+            if (!w)
+                continue;   // went with a window closed before it
             qWarning("still open after the last case: %s \"%s\"", w->metaObject()->className(),
                      qPrintable(w->objectName()));
             delete w;
