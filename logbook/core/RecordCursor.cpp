@@ -314,23 +314,13 @@ struct RecordCursor::Private
     {
         if (unknownInsertKey < 0)
             return true;
-        QSqlQuery q(database.connection());
-        q.setForwardOnly(true);
-        if (!q.prepare(QStringLiteral("SELECT 1 FROM %1 WHERE %2 = ?")
-                           .arg(Dialect::quote(def.name), Dialect::quote(keyColumn())))) {
-            lastError = database.failureText(q.lastError());
+        bool present = false;
+        if (!rowExists(unknownInsertKey, &present))
             return false;
-        }
-        q.bindValue(0, unknownInsertKey);
-        if (!q.exec()) {
-            lastError = database.failureText(q.lastError());
-            return false;
-        }
-        if (q.next()) {
+        if (present) {
             state = State::Stored;
             key = unknownInsertKey;
         }
-        q.finish();
         unknownInsertKey = -1;
         return true;
     }
@@ -381,7 +371,7 @@ struct RecordCursor::Private
             bool present = true;
             if (changes.isEmpty()) {
                 // Nothing to write; only a row gone meanwhile needs storing.
-                if (!rowExists(&present))
+                if (!rowExists(key, &present))
                     return rollback();
             } else {
                 const Outcome o = update(fields, changes);
@@ -441,7 +431,7 @@ struct RecordCursor::Private
         return v.toString();
     }
 
-    bool rowExists(bool *present)
+    bool rowExists(qint64 rowKey, bool *present)
     {
         QSqlQuery q(database.connection());
         q.setForwardOnly(true);
@@ -450,7 +440,7 @@ struct RecordCursor::Private
             lastError = database.failureText(q.lastError());
             return false;
         }
-        q.bindValue(0, key);
+        q.bindValue(0, rowKey);
         if (!q.exec()) {
             lastError = database.failureText(q.lastError());
             return false;
@@ -843,7 +833,7 @@ bool RecordCursor::voidRow(const QString &reason)
                 message = d->database.failureText(q.lastError());
             } else if (q.numRowsAffected() == 0) {
                 bool present = false;
-                if (!d->rowExists(&present))
+                if (!d->rowExists(d->key, &present))
                     message = d->lastError;
                 else
                     message = present ? QStringLiteral("This entry was voided on another computer already.")
