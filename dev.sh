@@ -6,14 +6,28 @@ cd "$(dirname "$0")"
 
 PACKAGES=(build-essential cmake ninja-build qt6-base-dev qt6-base-dev-tools
           libqt6sql6-sqlite libqt6sql6-psql libgl-dev sqlite3
-          postgresql postgresql-common libpq-dev pkg-config xvfb xauth
+          postgresql postgresql-common libpq-dev pkg-config xvfb xauth x11-utils
           librsvg2-bin desktop-file-utils appstream groff-base man-db file dpkg-dev lintian
           libsqlite3-dev poppler-utils)
 # GPS sources: serial receivers (Qt Serial Port); gpsd and gpsfake, socat for
 # the tests of the gpsd and serial sources.
 PACKAGES+=(qt6-serialport-dev gpsd gpsd-clients socat)
+# Shorelines: GMT's library reads the GSHHG data; gmt-common holds GMT's own
+# files (every GSHHG resolution among them), gmt-gshhg-low the package the
+# program names.
+PACKAGES+=(libgmt-dev gmt-common gmt-gshhg-low)
+# The old Access logbook is read through the mdbtools programs.
+PACKAGES+=(mdbtools)
+# Attachments: when a photo was taken, from its EXIF data.
+PACKAGES+=(libexif-dev)
 # Only ./dev.sh fuzz needs these: clang and its libFuzzer runtime.
 FUZZ_PACKAGES=(clang-14 libclang-rt-14-dev)
+
+# The tests' throwaway PostgreSQL server keeps its text as UTF-8 with a
+# character type that folds the case of any letter, whatever locale the
+# caller has (none at all in a bare root shell, where pg_virtualenv would
+# make a SQL_ASCII cluster of type C).
+export PG_CLUSTER_OPTIONS="--encoding=UTF8 --locale=C.UTF-8"
 
 install_missing() {
   local missing=() wanted=("$@")
@@ -55,7 +69,7 @@ case "${1:-}" in
     # afterwards (as root too), on PostgreSQL: it sets PGHOST, PGPORT,
     # PGUSER and PGPASSWORD, and BRAVIK_TEST_PG tells the tests to use it.
     if command -v pg_virtualenv >/dev/null 2>&1; then
-      pg_virtualenv -t env BRAVIK_TEST_PG="dbname=postgres" QT_QPA_PLATFORM=offscreen \
+      pg_virtualenv -t -c "$PG_CLUSTER_OPTIONS" env BRAVIK_TEST_PG="dbname=postgres" QT_QPA_PLATFORM=offscreen \
         ctest --output-on-failure -j"$(nproc)" --timeout 600
     else
       echo "pg_virtualenv not found: the PostgreSQL test cases are skipped" >&2

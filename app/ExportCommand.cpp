@@ -1,7 +1,10 @@
 #include "ExportCommand.h"
 
+#include "LaunchLog.h"
+
 #include "Connection.h"
 #include "EntryExport.h"
+#include "LogbookService.h"
 #include "Platform.h"
 #include "Schema.h"
 #include "Settings.h"
@@ -9,6 +12,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QGuiApplication>
+#include <QScopeGuard>
 #include <QTextStream>
 #include <cstdio>
 #include <memory>
@@ -26,12 +30,13 @@ bool isExportCommand(const QStringList &arguments)
 ExportCommand parseExportCommand(const QStringList &arguments)
 {
     ExportCommand c;
+    QStringList given;
     const QList<QPair<QString, QString *>> options{
         {QStringLiteral("--export"), &c.table},       {QStringLiteral("--format"), &c.format},
         {QStringLiteral("--output"), &c.output},      {QStringLiteral("--contains"), &c.contains},
         {QStringLiteral("--submitter"), &c.submitter}, {QStringLiteral("--since"), &c.since},
         {QStringLiteral("--until"), &c.until},        {QStringLiteral("--database"), &c.database},
-        {QStringLiteral("--config"), &c.configFile}};
+        {QStringLiteral("--config"), &c.configFile}, {QStringLiteral("--attachments"), &c.attachments}};
     for (int i = 1; i < arguments.size(); ++i) {
         const QString &a = arguments.at(i);
         if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
@@ -51,6 +56,8 @@ ExportCommand parseExportCommand(const QStringList &arguments)
         }
         bool known = false;
         for (const auto &[name, target] : options) {
+            if (a == name || a.startsWith(name + QLatin1Char('=')))
+                given << name;
             if (a == name) {
                 known = true;
                 // A value may begin with "-" (a text to look for), but not be
@@ -75,29 +82,54 @@ ExportCommand parseExportCommand(const QStringList &arguments)
         c.errors << QStringLiteral("The option --export needs a table.");
     if (c.format != QLatin1String("csv") && c.format != QLatin1String("pdf"))
         c.errors << QStringLiteral("The format must be csv or pdf, not \"%1\".").arg(c.format);
-    if (c.format == QLatin1String("pdf") && c.output.isEmpty())
+    if (given.contains(QStringLiteral("--attachments")) && c.attachments.isEmpty())
+        c.errors << QStringLiteral("The option --attachments needs a folder.");
+    if (given.contains(QStringLiteral("--output")) && c.output.isEmpty())
+        c.errors << QStringLiteral("The option --output needs a file name (or - for standard output).");
+    else if (c.format == QLatin1String("pdf") && c.output.isEmpty())
         c.errors << QStringLiteral("A PDF report needs --output FILE.");
+    const struct
+    {
+        QString option;
+        const QString *text;
+        QString *bound;
+        bool endOfRange;
+    } dates[] = {{QStringLiteral("--since"), &c.since, &c.sinceBound, false},
+                 {QStringLiteral("--until"), &c.until, &c.untilBound, true}};
+    for (const auto &d : dates) {
+        if (given.contains(d.option) && !logbook::EntryFilter::parseBound(*d.text, d.endOfRange, d.bound))
+            c.errors << QStringLiteral("%1 \"%2\" is not a date (2026-12-08) or a UTC time (2026-12-08T04:29:18Z).")
+                            .arg(d.option, *d.text);
+    }
     return c;
 }
 
 QString exportUsageText()
 {
     return QStringLiteral(
-        "Usage: bravik-log --export TABLE [--format csv|pdf] [--output FILE]\n"
+        "Usage: bravik-log --export TABLE [--format csv|pdf] [--output FILE|-]\n"
         "                  [--contains TEXT] [--submitter NAME] [--since ISO] [--until ISO]\n"
-        "                  [--include-void] [--database PATH] [--config FILE]\n"
+        "                  [--include-void] [--attachments DIR] [--database PATH] [--config FILE]\n"
         "Writes the entries of TABLE, newest first: CSV to standard output when no file\n"
-        "is named, or to FILE; a PDF report needs FILE.  --contains looks in every text\n"
-        "field (any case); --since and --until take a date (2026-12-08) or a UTC time\n"
-        "(2026-12-08T04:29:18Z) and keep entries stamped in that range.  Voided entries\n"
-        "are left out unless --include-void is given; then a CSV ends each row with\n"
-        "Voided (true or false) and VoidReason.\n"
+        "is named or FILE is -, otherwise to FILE, whole or not at all; a PDF report\n"
+        "needs FILE (- for standard output).  The logbook's own file is refused.\n"
+        "--contains looks in every text field (any case); --since and --until take a\n"
+        "date (2026-12-08) or a UTC time (2026-12-08T04:29:18Z) and keep entries\n"
+        "stamped in that range.  Voided entries are left out unless --include-void is\n"
+        "given; then a CSV ends each row with Voided (true or false) and VoidReason.\n"
+        "--attachments DIR writes the files attached to the entries exported into DIR,\n"
+        "each named TABLE-KEY-NAME after its entry's BravikKey in the CSV.\n"
         "Tables: %1.\n"
+        "LaunchRecord holds the launches: every field, newest first, --since and\n"
+        "--until on the start; it has no submitter and no void entries.\n"
+        "A date that cannot be read is a usage error; a logbook that cannot be read or\n"
+        "an output that cannot be written is refused, with the reason.\n"
         "Exit status: 0 done, 1 refused, 2 usage.\n")
         .arg([] {
             QStringList names;
             for (const logbook::TableDef &t : logbook::schema())
                 names << t.name;
+            names << logbook::launchlog::tableName();
             return names.join(QStringLiteral(", "));
         }());
 }
@@ -135,18 +167,18 @@ int runExportCommand(int argc, char **argv)
     request.format = c.format == QLatin1String("pdf") ? logbook::ExportRequest::Pdf : logbook::ExportRequest::Csv;
     request.filter.contains = c.contains;
     request.filter.submitter = c.submitter;
+    request.filter.since = c.sinceBound;
+    request.filter.until = c.untilBound;
     request.filter.includeVoid = c.includeVoid;
-    if (!c.since.isEmpty() && !logbook::EntryFilter::parseBound(c.since, false, &request.filter.since)) {
-        err << "bravik-log: --since " << c.since << " is not a date (2026-12-08) or a UTC time (2026-12-08T04:29:18Z).\n";
-        return 1;
-    }
-    if (!c.until.isEmpty() && !logbook::EntryFilter::parseBound(c.until, true, &request.filter.until)) {
-        err << "bravik-log: --until " << c.until << " is not a date (2026-12-08) or a UTC time (2026-12-08T04:29:18Z).\n";
-        return 1;
-    }
-    if (!logbook::findTable(c.table)) {
+    const bool launches = c.table == logbook::launchlog::tableName();
+    if (!logbook::findTable(c.table) && !launches) {
         err << "bravik-log: the logbook has no table \"" << c.table << "\".\n";
         return 1;
+    }
+    if (launches && !c.submitter.isEmpty()) {
+        err << "bravik-log: launch records have no submitter; --submitter cannot be used with "
+            << logbook::launchlog::tableName() << ".\n";
+        return 2;
     }
     QStringList problems;
     const Settings s = Settings::fromIniFile(c.configFile.isEmpty() ? Settings::defaultConfigFile() : c.configFile,
@@ -159,31 +191,59 @@ int runExportCommand(int argc, char **argv)
         return 1;
     }
 
-    // A progress line for a large export, on standard error.
-    const auto progress = [&err](qint64 written, qint64 total) {
-        if (total >= 10000)
-            err << "\rbravik-log: " << written << " entries written" << Qt::flush;
+    const auto entries = [](qint64 n) {
+        return n == 1 ? QStringLiteral("1 entry") : QStringLiteral("%1 entries").arg(n);
+    };
+    // A progress line for a large export, on standard error, ended before
+    // anything else is said there.
+    bool progressShown = false;
+    const auto progress = [&](qint64 written, qint64 total) {
+        if (total >= 10000) {
+            err << "\rbravik-log: " << entries(written) << " written" << Qt::flush;
+            progressShown = true;
+        }
         return true;
     };
     QString error;
     qint64 rows = 0;
     logbook::ExportResult result;
-    if (c.output.isEmpty()) {
+    // The logbook's threads end before the program does.
+    const auto endLogbook = qScopeGuard([] { logbook::LogbookService::shutdownAll(std::chrono::seconds(5)); });
+    const bool toStandardOutput = c.output.isEmpty() || c.output == QLatin1String("-");
+    if (toStandardOutput) {
         QFile out;
-        out.open(stdout, QIODevice::WriteOnly);
-        result = logbook::exportCsv(request, &out, progress, &error, &rows);
-        out.flush();
+        if (!out.open(stdout, QIODevice::WriteOnly)) {
+            err << "bravik-log: standard output cannot be written: " << out.errorString() << "\n";
+            return 1;
+        }
+        result = logbook::exportToDevice(request, &out, progress, &error, &rows);
     } else {
         result = logbook::exportToFile(request, c.output, progress, &error, &rows);
     }
-    if (rows >= 10000)
+    if (progressShown)
         err << "\n";
     if (result != logbook::ExportResult::Done) {
         err << "bravik-log: " << error << "\n";
         return 1;
     }
-    if (!c.output.isEmpty())
-        err << "bravik-log: " << rows << " entries written to " << c.output << "\n";
+    if (!toStandardOutput)
+        err << "bravik-log: " << entries(rows) << " written to " << c.output << "\n";
+    if (!c.attachments.isEmpty()) {
+        qint64 files = 0;
+        const QString folder = c.attachments;
+        const logbook::ExportResult written = logbook::exportThroughService(
+            request,
+            [&files, folder, &request](logbook::Database &db, const logbook::ExportProgress &, QString *why) {
+                return logbook::exportAttachments(db, request, folder, &files, why);
+            },
+            {}, &error);
+        if (written != logbook::ExportResult::Done) {
+            err << "bravik-log: " << error << "\n";
+            return 1;
+        }
+        err << "bravik-log: " << (files == 1 ? QStringLiteral("1 attachment") : QStringLiteral("%1 attachments").arg(files))
+            << " written to " << folder << "\n";
+    }
     return 0;
 }
 

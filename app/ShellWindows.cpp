@@ -2,6 +2,7 @@
 
 #include "ClockText.h"
 #include "Controls.h"
+#include "LogbookSync.h"
 #include "RecordKinds.h"
 #include "Settings.h"
 #include "Submission.h"
@@ -265,6 +266,58 @@ frmLogMain::frmLogMain()
             windows().show(list);
     });
 
+    // One band below the specified controls, under "Find Entries": what
+    // the program added to the main window.  The window grows to hold it.
+    constexpr int kBandTop = 5280, kBandBottomMargin = 285;
+    cmdOperations = button(this, "cmdOperations", QStringLiteral("Operations"));
+    cmdOperations->setFont(font);
+    cmdOperations->setToolTip(QStringLiteral("A day's timeline, what needs attention, the battery packs, the daily report"));
+    twips::place(cmdOperations, 360, kBandTop, 1815, 495);
+    twips::setClientSize(this, 5415, kBandTop + 495 + kBandBottomMargin);
+    connect(cmdOperations, &QPushButton::clicked, this, [] {
+        const QString overview = QStringLiteral("frmOperations");
+        if (windows().isRegistered(overview))
+            windows().show(overview);
+    });
+    cmdChart = button(this, "cmdChart", QStringLiteral("Chart"));
+    cmdChart->setFont(font);
+    cmdChart->setToolTip(QStringLiteral("Where a day's entries were made and where its launches went"));
+    twips::place(cmdChart, 2400, kBandTop, 1815, 495);
+    connect(cmdChart, &QPushButton::clicked, this, [] {
+        const QString chart = QStringLiteral("frmChart");
+        if (windows().isRegistered(chart))
+            windows().show(chart);
+    });
+
+    // The shared logbook's line across the window under the band's
+    // buttons, as high as its longest text needs; "Sync now" and the
+    // conflicts to settle below it.
+    if (logbook::LogbookSync *sync = logbook::LogbookSync::current()) {
+        lblSync = make<QLabel>(this, "lblSync");
+        lblSync->setWordWrap(true);
+        lblSync->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        twips::place(lblSync, 360, kBandTop + 495 + 120, 4695, 240);
+        logbook::SyncStatus longest;
+        longest.waiting = 99999;
+        longest.unreachableSinceUtc = QDateTime(QDate(2026, 12, 28), QTime(22, 58), Qt::UTC);
+        lblSync->setText(longest.text(longest.unreachableSinceUtc.addDays(1)));
+        lblSync->resize(lblSync->width(), lblSync->heightForWidth(lblSync->width()));
+        cmdSyncNow = button(this, "cmdSyncNow", QStringLiteral("Sync now"));
+        cmdSyncNow->setFont(font);
+        cmdSyncNow->setToolTip(QStringLiteral("Exchange entries with the shared logbook now"));
+        cmdSyncNow->setGeometry(QRect(QPoint(lblSync->x(), lblSync->geometry().bottom() + twips::toPixels(120)), twips::size(1215, 375)));
+        lblSyncConflicts = make<QLabel>(this, "lblSyncConflicts");
+        QFont bold = lblSyncConflicts->font();
+        bold.setBold(true);
+        lblSyncConflicts->setFont(bold);
+        const int left = cmdSyncNow->geometry().right() + twips::toPixels(240);
+        lblSyncConflicts->setGeometry(left, cmdSyncNow->y(), lblSync->geometry().right() - left, cmdSyncNow->height());
+        resize(width(), cmdSyncNow->geometry().bottom() + twips::toPixels(kBandBottomMargin));
+        connect(cmdSyncNow, &QPushButton::clicked, sync, &logbook::LogbookSync::syncNow);
+        connect(sync, &logbook::LogbookSync::statusChanged, this, &frmLogMain::showSync);
+        showSync();
+    }
+
     Timer2 = make<QTimer>(this, "Timer2");
     Timer2->setInterval(1000);
     connect(Timer2, &QTimer::timeout, this, &frmLogMain::tick);
@@ -274,6 +327,10 @@ frmLogMain::frmLogMain()
     setTabOrder(cmbEventType, cmdSubmitEntry);
     setTabOrder(cmdSubmitEntry, txtTime);
     setTabOrder(txtTime, cmbSubmittedBy);
+    setTabOrder(cmbSubmittedBy, cmdOperations);
+    setTabOrder(cmdOperations, cmdChart);
+    if (cmdSyncNow)
+        setTabOrder(cmdChart, cmdSyncNow);
     cmdQuit->setFocus();
 }
 
@@ -295,12 +352,25 @@ void frmLogMain::tick()
 {
     const QDateTime now = QDateTime::currentDateTime();
     txtTime->setText(clockText(now, QLocale::system()));
+    showSync();   // a time of another day carries its date
     const QString zone = clockZoneNote(now);
     if (zone != lblClockZone->text()) {
         lblClockZone->setText(zone);
         lblClockZone->adjustSize();
         lblClockZone->setVisible(!zone.isEmpty());
     }
+}
+
+void frmLogMain::showSync()
+{
+    const logbook::LogbookSync *sync = logbook::LogbookSync::current();
+    if (!sync || !lblSync)
+        return;
+    const logbook::SyncStatus &status = sync->status();
+    lblSync->setText(status.text());
+    lblSync->setToolTip(status.lastError);
+    lblSyncConflicts->setText(status.conflictsText());
+    lblSyncConflicts->setVisible(!lblSyncConflicts->text().isEmpty());
 }
 
 void frmLogMain::submit()

@@ -51,6 +51,14 @@ public:
     QTimer *Timer2;
     QLabel *lblClockZone;          // under the clock when the zone is not UTC
     QPushButton *cmdFindEntries;   // opens the logbook list
+    // The band below the specified controls, after them in the tab order.
+    QPushButton *cmdOperations;    // opens the operations overview
+    QPushButton *cmdChart;         // opens the chart of a day
+    // With a shared logbook set ([sync] server), where the logbook file
+    // stands with it, the conflicts to settle and "Sync now"; otherwise none.
+    QLabel *lblSync = nullptr;
+    QLabel *lblSyncConflicts = nullptr;
+    QPushButton *cmdSyncNow = nullptr;
 
     // Rewrites the clock box with the current local time.
     void tick();
@@ -61,6 +69,7 @@ protected:
 private:
     void submit();
     void exitLog();
+    void showSync();
     bool m_centred = false;
 };
 

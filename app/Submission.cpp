@@ -19,15 +19,10 @@ logbook::RecordWindow *recordWindow(const QString &name)
     return qobject_cast<logbook::RecordWindow *>(windows().window(name));
 }
 
-void stamp(logbook::RecordWindow *w, const char *box, const QString &text)
+// The field a stamp box of the window is bound to.
+QString fieldOf(logbook::RecordWindow *w, const char *box)
 {
-    auto *edit = w->findChild<QLineEdit *>(QString::fromLatin1(box));
-    if (!edit)
-        return;
-    edit->setText(text);
-    // The stamp counts as an edit even when the text equals the cleared
-    // box (an empty clock or submitter), so the entry is always made.
-    w->binder()->touch(edit);
+    return logbook::RecordBinder::fieldOf(w->findChild<QLineEdit *>(QString::fromLatin1(box)));
 }
 
 void openNewEntry(const QString &name, const QString &clockText, const QString &submitter)
@@ -40,33 +35,27 @@ void openNewEntry(const QString &name, const QString &clockText, const QString &
     logbook::RecordWindow *w = recordWindow(name);
     if (!w)
         return;
-    if (w->openFailed()) {
-        // The engine's message has been shown; nothing could be kept.
+    // The row shown is stored, a new row begins and the stamp goes into
+    // it, as one request: whatever is queued before or after it (an entry
+    // opened from Find Entries, say), the stamp lands on the row it
+    // began.  When the row being left cannot be stored the window keeps
+    // it, and no new row begins over it.  The hidden stamp is the moment
+    // of the submission in UTC and this computer, whatever the clock box
+    // says.
+    logbook::RecordFront::Stamp stamp;
+    stamp.fields = {{fieldOf(w, "txtTime"), clockText}, {fieldOf(w, "txtSubmittedBy"), submitter}};
+    stamp.utc = QDateTime::currentDateTimeUtc();
+    stamp.workstation = logbook::RecordCursor::thisWorkstation();
+    QPointer<logbook::RecordWindow> target(w);
+    const bool asked = w->beginEntry(stamp, [target, name](bool) {
+        // The engine's message has been shown; a window without its
+        // table could keep nothing.
+        if (target && target->openFailed())
+            windows().unload(name);
+    });
+    if (!asked) {
         windows().unload(name);
         return;
-    }
-    // When the row being left cannot be stored the window keeps it, and
-    // no new row begins over it.  A window still waiting for the logbook
-    // takes the entry in its turn.
-    if (w->moveLast() && w->beginNewRow()) {
-        QPointer<logbook::RecordWindow> target(w);
-        const QDateTime submittedAt = QDateTime::currentDateTimeUtc();
-        w->whenSettled([target, name, clockText, submitter, submittedAt](bool ok) {
-            if (!target)
-                return;
-            if (target->openFailed()) {
-                // The engine's message has been shown; nothing could be kept.
-                windows().unload(name);
-                return;
-            }
-            if (!ok)
-                return;
-            stamp(target, "txtTime", clockText);
-            stamp(target, "txtSubmittedBy", submitter);
-            // The hidden stamp: the moment of the submission in UTC and this
-            // computer, whatever the clock box says.
-            target->cursor()->stampNewRow(submittedAt, logbook::RecordCursor::thisWorkstation());
-        });
     }
     windows().show(name);
 }

@@ -60,6 +60,12 @@ StartOutcome startRunCommand(const QString &missionPath, const QString &statusFi
                  statusFile);
 }
 
+QString runCommandLine(const QString &missionPath)
+{
+    const Settings &s = settings();
+    return commandText(s.runProgram, s.runArguments + QStringList{missionPath});
+}
+
 StartOutcome startStopCommand(const QString &statusFile)
 {
     const Settings &s = settings();

@@ -39,6 +39,9 @@ struct StartOutcome
 // a status file, through the output recorder.
 StartOutcome startRunCommand(const QString &missionPath, const QString &statusFile = {});
 
+// The run command line startRunCommand() starts for that mission.
+QString runCommandLine(const QString &missionPath);
+
 // Starts the configured supervisor stop command.  No shell, no waiting.
 StartOutcome startStopCommand(const QString &statusFile = {});
 

@@ -1,10 +1,13 @@
 #pragma once
 
-// The two small pictures of the review window, drawn from the checks:
-// depth against time, and the track in plan view with the start marked.
+// The depth picture of the review window, drawn from the checks: depth
+// against time with the depth envelope, the vehicle's configured maximum
+// depth and the bottom when the mission log gives the water depth.  Every
+// text is placed wholly inside the picture and clear of the others.
 
 #include "MissionCheck.h"
 
+#include <QRectF>
 #include <QWidget>
 
 namespace bravik::launch {
@@ -17,26 +20,20 @@ public:
     void setCheck(const mission::MissionCheck &check);
     QSize sizeHint() const override { return {360, 170}; }
 
-protected:
-    void paintEvent(QPaintEvent *) override;
-
-private:
-    mission::MissionCheck m_check;
-};
-
-class TrackView : public QWidget
-{
-    Q_OBJECT
-public:
-    explicit TrackView(QWidget *parent = nullptr);
-    void setCheck(const mission::MissionCheck &check);
-    QSize sizeHint() const override { return {360, 220}; }
+    struct PlacedText
+    {
+        QRectF rect;
+        QString text;
+    };
+    // The texts the last paint placed.
+    const QList<PlacedText> &placedTexts() const { return m_placed; }
 
 protected:
     void paintEvent(QPaintEvent *) override;
 
 private:
     mission::MissionCheck m_check;
+    QList<PlacedText> m_placed;
 };
 
 } // namespace bravik::launch

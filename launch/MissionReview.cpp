@@ -4,6 +4,8 @@
 #include "Launch.h"
 #include "Seams.h"
 #include "WindowManager.h"
+#include "LaunchSession.h"
+#include "LaunchWindows.h"
 #include "frmAbortMission.h"
 #include "frmMissionDisplay.h"
 
@@ -21,6 +23,12 @@ Chosen &chosen()
 {
     static Chosen c;
     return c;
+}
+
+EarlierReviewProvider &provider()
+{
+    static EarlierReviewProvider p;
+    return p;
 }
 
 } // namespace
@@ -45,6 +53,23 @@ std::optional<MissionText> takePreparedText(const QString &path)
     return out;
 }
 
+void setEarlierReviewProvider(EarlierReviewProvider p)
+{
+    provider() = std::move(p);
+}
+
+const EarlierReviewProvider &earlierReviewProvider()
+{
+    return provider();
+}
+
+EarlierReviewProvider logbookEarlierReviews()
+{
+    return [](const QString &missionPath, const EarlierReviewAnswer &answer) {
+        LaunchSession::instance().readEarlierRun(missionPath, answer);
+    };
+}
+
 bool reviewMission(const QString &path, QWidget *parent)
 {
     setChosenMission(path);
@@ -67,8 +92,16 @@ void registerWindows()
 {
     windows().registerWindow<frmMissionDisplay>();
     windows().registerWindow<frmAbortMission>();
+    windows().registerWindow<frmLaunches>();
+    // The review shows what changed since a file of the same name last ran.
+    setEarlierReviewProvider(logbookEarlierReviews());
     // "Select Mission" on the mission log checks the file before any review.
     frmMission::setMissionReview([](QWidget *parent, const QString &path) { return reviewMission(path, parent); });
+    // "Launches" on the mission log lists the row's launch records.
+    frmMission::setLaunchesView([](qint64 missionKey) {
+        if (auto *list = windows().show<frmLaunches>())
+            list->showMission(missionKey);
+    });
 }
 
 } // namespace bravik::launch

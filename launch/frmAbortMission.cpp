@@ -8,7 +8,6 @@
 #include <QLabel>
 #include <QPalette>
 #include <QPushButton>
-#include <memory>
 
 using namespace bravik;
 
@@ -63,41 +62,34 @@ void frmAbortMission::cmdAbortMission_Click()
     // may not have answered yet), so nothing about the logbook can delay or
     // prevent the abort.
     launch::LaunchSession &session = launch::LaunchSession::instance();
-    const qint64 ticket = session.latestKey();
-    const QString statusFile = session.hasRecord(ticket) ? session.statusFileFor(ticket, QStringLiteral("abort")) : QString();
+    const QString id = session.latestId();
+    const bool recorded = session.hasRecord(id);
+    const QString statusFile = recorded ? session.statusFileFor(id, QStringLiteral("abort")) : QString();
     const launch::StartOutcome outcome = launch::startStopCommand(statusFile);
 
-    auto recordProblem = std::make_shared<QString>();
-    if (session.hasRecord(ticket)) {
+    if (recorded) {
         QVariantMap abort;
         abort.insert(QStringLiteral("AbortedAtUtc"), launch::utcNow());
         abort.insert(QStringLiteral("AbortCommand"), outcome.command);
         abort.insert(QStringLiteral("AbortResult"), outcome.started ? QStringLiteral("started") : outcome.reason);
         if (outcome.recording)
             abort.insert(QStringLiteral("AbortStatusFile"), statusFile);
-        // Answered in step (a quick logbook): told with the abort's own
-        // message; answered later: told on its own.
-        auto collecting = std::make_shared<bool>(true);
+        // The answer comes later, told on its own.
         const bool started = outcome.started;
-        session.update(ticket, abort, [recordProblem, collecting, started](bool ok, const QString &error) {
+        session.update(id, abort, [started](bool ok, const QString &error) {
             if (ok)
                 return;
             const QString text = QStringLiteral("The abort could not be written to the launch record: %1").arg(error);
-            if (*collecting)
-                *recordProblem = text;
-            else
-                inform(nullptr, started ? QStringLiteral("The stop command was started.\n\n") + text : text);
+            launch::LaunchSession::instance().tell(started ? QStringLiteral("The stop command was started.\n\n") + text
+                                                            : text);
         });
-        *collecting = false;
         if (outcome.recording)
-            session.watch(ticket, statusFile, true);
+            session.watch(id, statusFile, true);
     }
     if (!outcome.started) {
         // Stays open so the abort can be tried again at once.
-        inform(this, recordProblem->isEmpty() ? outcome.message : outcome.message + QStringLiteral("\n\n") + *recordProblem);
+        inform(this, outcome.message);
         return;
     }
-    if (!recordProblem->isEmpty())
-        inform(nullptr, QStringLiteral("The stop command was started.\n\n") + *recordProblem);
     close();
 }

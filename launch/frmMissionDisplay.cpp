@@ -1,5 +1,7 @@
 #include "frmMissionDisplay.h"
 
+#include "ChartView.h"
+#include "Coastline.h"
 #include "Controls.h"
 #include "FieldLogWindows.h"
 #include "LaunchCommands.h"
@@ -7,8 +9,12 @@
 #include "MissionPictures.h"
 #include "MissionReview.h"
 #include "Platform.h"
+#include "LaunchRecorder.h"
+#include "LogbookService.h"
 #include "PrediveGate.h"
 #include "RecordFront.h"
+#include "ReviewFindingsModel.h"
+#include "ScriptEditor.h"
 #include "Seams.h"
 #include "Settings.h"
 #include "Twips.h"
@@ -24,10 +30,11 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QSplitter>
 #include <QStyledItemDelegate>
 #include <QSysInfo>
 #include <QTimer>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <QVBoxLayout>
 #include <cmath>
 #include <memory>
@@ -36,24 +43,73 @@ using namespace bravik;
 
 namespace {
 
-// Findings wrap in their column, rows as tall as their text.
+// Findings wrap in their column, rows as tall as their text, while the
+// first five of them, wrapped, are all in sight; in a shorter list each
+// takes one line, cut short, its whole text in its tooltip.
 class WrappingDelegate : public QStyledItemDelegate
 {
 public:
-    WrappingDelegate(QTreeView *view) : QStyledItemDelegate(view), m_view(view) {}
+    WrappingDelegate(QTreeView *view) : QStyledItemDelegate(view), m_view(view), m_viewport(view->viewport())
+    {
+        m_viewport->installEventFilter(this);
+        connect(view->header(), &QHeaderView::sectionResized, this, [this] {
+            m_view->doItemsLayout();
+            refit();
+        });
+        connect(view->model(), &QAbstractItemModel::modelReset, this, [this] {
+            if (!m_refitDue)
+                QTimer::singleShot(0, this, [this] { refit(); });
+            m_refitDue = true;
+        });
+    }
     QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override
     {
         const QSize base = QStyledItemDelegate::sizeHint(option, index);
-        if (index.column() != 2)
+        if (index.column() != 2 || !m_wrap)
             return base;
-        const int width = std::max(80, m_view->header()->sectionSize(2) - 10);
-        const QRect r = option.fontMetrics.boundingRect(QRect(0, 0, width, 100000), Qt::TextWordWrap,
-                                                        index.data().toString());
-        return QSize(base.width(), std::max(base.height(), r.height() + 4));
+        return QSize(base.width(), std::max(base.height(), wrappedHeight(option.fontMetrics, index.data().toString())));
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        // The viewport kept from the start: asked of the list while it is
+        // being destroyed (its viewport's last events), it is no list any
+        // more.
+        if (watched != m_viewport)
+            return QStyledItemDelegate::eventFilter(watched, event);
+        if (event->type() == QEvent::Resize)
+            refit();
+        return false;
     }
 
 private:
+    int wrappedHeight(const QFontMetrics &metrics, const QString &text) const
+    {
+        const int width = std::max(80, m_view->header()->sectionSize(2) - 10);
+        return metrics.boundingRect(QRect(0, 0, width, 100000), Qt::TextWordWrap, text).height() + 4;
+    }
+    void refit()
+    {
+        m_refitDue = false;
+        const QFontMetrics metrics = m_view->fontMetrics();
+        int needed = 0;
+        const QAbstractItemModel *model = m_view->model();
+        for (int i = 0; i < std::min(5, model->rowCount()); ++i)
+            needed += std::max(metrics.height() + 8, wrappedHeight(metrics, model->index(i, 2).data().toString()));
+        const bool wrap = needed <= m_view->viewport()->height();
+        if (wrap == m_wrap)
+            return;
+        m_wrap = wrap;
+        m_view->setWordWrap(wrap);
+        m_view->setTextElideMode(wrap ? Qt::ElideNone : Qt::ElideRight);
+        m_view->doItemsLayout();
+    }
+
     QTreeView *m_view;
+    QWidget *m_viewport;   // the list's, compared only
+    bool m_wrap = true;
+    bool m_refitDue = false;
 };
 
 frmMission *missionWindow()
@@ -83,6 +139,18 @@ QString positionText(frmMission *m)
     return a + QStringLiteral(", ") + b;
 }
 
+// The mission log row's water depth, when it holds a positive number.
+std::optional<double> waterDepth(frmMission *m)
+{
+    if (!m)
+        return std::nullopt;
+    bool ok = false;
+    const double v = m->txtWaterDepth->text().trimmed().toDouble(&ok);
+    if (!ok || !(v > 0.0) || !std::isfinite(v))
+        return std::nullopt;
+    return v;
+}
+
 std::optional<mission::GeoPosition> startPosition(frmMission *m)
 {
     if (!m)
@@ -93,14 +161,26 @@ std::optional<mission::GeoPosition> startPosition(frmMission *m)
 
 // The key of the mission log row.  A new row is stored first so the launch
 // can name it; the store goes through the window's logbook thread and is
-// never waited for: when its answer comes after the launch record was
-// written, the record gets the key then.
+// never waited for.  Whenever its answer comes, before or after the launch
+// record's insert was answered, the record gets the key by its id: the
+// update is queued behind the insert, so it lands on the record.
 struct PendingMissionKey
 {
     bool answered = false;
     qint64 key = -1;
-    qint64 launchKey = -1;
+    QString launchId;   // the launch record to name the row in, once known
 };
+
+void linkMission(const QString &launchId, qint64 missionKey)
+{
+    launch::LaunchSession::instance().update(launchId, {{QStringLiteral("MissionKey"), missionKey}},
+                                             [](bool ok, const QString &error) {
+                                                 if (!ok)
+                                                     qWarning("bravik-log: the launch record could not name "
+                                                              "its mission row: %s",
+                                                              qPrintable(error));
+                                             });
+}
 
 std::shared_ptr<PendingMissionKey> missionKey(frmMission *m, qint64 fallback)
 {
@@ -123,14 +203,8 @@ std::shared_ptr<PendingMissionKey> missionKey(frmMission *m, qint64 fallback)
         if (!ok || !front || front->currentKey() < 0)
             return;
         pending->key = front->currentKey();
-        if (pending->launchKey >= 0)
-            launch::LaunchSession::instance().update(pending->launchKey, {{QStringLiteral("MissionKey"), pending->key}},
-                                                     [](bool ok, const QString &error) {
-                                                         if (!ok)
-                                                             qWarning("bravik-log: the launch record could not name "
-                                                                      "its mission row: %s",
-                                                                      qPrintable(error));
-                                                     });
+        if (!pending->launchId.isEmpty())
+            linkMission(pending->launchId, pending->key);
     });
     return pending;
 }
@@ -143,10 +217,10 @@ struct LaunchStart
 {
     QPointer<frmMissionDisplay> window;
     QString missionPath;
-    std::shared_ptr<PendingMissionKey> missionKey;
-    qint64 ticket = -1;
+    QString id;              // the launch record's
+    QString statusFile;      // where the run's output goes
     bool answered = false;   // the insert was answered
-    qint64 key = -1;
+    bool recorded = false;
     QString error;
     bool started = false;    // the run command was tried
 };
@@ -162,57 +236,45 @@ void startRun(const std::shared_ptr<LaunchStart> &start)
 {
     start->started = true;
     launch::LaunchSession &session = launch::LaunchSession::instance();
-    const qint64 ticket = start->ticket;
-    const QString missionPath = start->missionPath;
-    auto problems = std::make_shared<QStringList>();
+    const QString id = start->id;
+    QStringList problems;
     if (!start->answered)
-        problems->append(recordLateText(launch::LaunchSession::recordBound()));
-    else if (start->key < 0)
-        problems->append(QStringLiteral("The launch record could not be written before the start: %1").arg(start->error));
-    if (!start->missionKey->answered)
-        start->missionKey->launchKey = ticket;
-    const QString statusFile = session.statusFileFor(ticket, QStringLiteral("run"));
-    const launch::StartOutcome outcome = launch::startRunCommand(missionPath, statusFile);
+        problems.append(recordLateText(launch::LaunchSession::recordBound()));
+    else if (!start->recorded)
+        problems.append(QStringLiteral("The launch record could not be written before the start: %1").arg(start->error));
+    const launch::StartOutcome outcome = launch::startRunCommand(start->missionPath, start->statusFile);
 
     QVariantMap after;
     after.insert(QStringLiteral("RunCommand"), outcome.command);
     after.insert(QStringLiteral("StartResult"), outcome.started ? QStringLiteral("started") : outcome.reason);
-    if (outcome.recording)
-        after.insert(QStringLiteral("RunStatusFile"), statusFile);
-    else if (outcome.started)
+    if (!outcome.recording)
+        after.insert(QStringLiteral("RunStatusFile"), QVariant());   // no status file will come
+    if (outcome.started && !outcome.recording)
         after.insert(QStringLiteral("RunOutput"), QStringLiteral("(not recorded: the output recorder bravik-run-wrapped was not found)"));
-    if (session.hasRecord(ticket)) {
-        // Answered in step (a quick logbook): told with the start's own
-        // message; answered later: told on its own.
-        auto collecting = std::make_shared<bool>(true);
-        session.update(ticket, after, [problems, collecting, ticket](bool ok, const QString &error) {
-            if (ok || !launch::LaunchSession::instance().hasRecord(ticket))
-                return;
-            const QString text = QStringLiteral("The launch record could not be completed: %1").arg(error);
-            if (*collecting)
-                problems->append(text);
-            else
-                inform(nullptr, text);
+    if (session.hasRecord(id)) {
+        session.update(id, after, [id](bool ok, const QString &error) {
+            // A record whose insert was refused was told of already.
+            if (!ok && launch::LaunchSession::instance().hasRecord(id))
+                launch::LaunchSession::instance().tell(QStringLiteral("The launch record could not be completed: %1").arg(error));
         });
-        *collecting = false;
     }
     if (outcome.started) {
         session.setRunLine(outcome.recording ? QStringLiteral("running") : QStringLiteral("started; output not recorded"));
         if (outcome.recording)
-            session.watch(ticket, statusFile, false);
+            session.watch(id, start->statusFile, false);
     }
     frmMissionDisplay *w = start->window;
     if (w)
         w->runTried();
     if (!outcome.started) {
         // The mission never started: no abort window, the review stays.
-        problems->prepend(outcome.message);
-        inform(w, problems->join(QStringLiteral("\n\n")));
+        problems.prepend(outcome.message);
+        inform(w, problems.join(QStringLiteral("\n\n")));
         return;
     }
     windows().show(QStringLiteral("frmAbortMission"));
-    if (!problems->isEmpty())
-        inform(nullptr, QStringLiteral("The mission was started.\n\n") + problems->join(QStringLiteral("\n\n")));
+    if (!problems.isEmpty())
+        inform(nullptr, QStringLiteral("The mission was started.\n\n") + problems.join(QStringLiteral("\n\n")));
     if (w)
         w->close();
 }
@@ -247,13 +309,26 @@ frmMissionDisplay::frmMissionDisplay(QWidget *parent)
 
     lblMissionScript = new QLabel(QStringLiteral("Mission Script"), this);
     named(lblMissionScript, "lblMissionScript");
-    txtMissionScript = new QPlainTextEdit(this);
+    txtMissionScript = new launch::ScriptEditor(this);
     named(txtMissionScript, "txtMissionScript");
     txtMissionScript->setLineWrapMode(QPlainTextEdit::NoWrap);
     txtMissionScript->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     txtMissionScript->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     txtMissionScript->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     lblMissionScript->setBuddy(txtMissionScript);
+
+    lblChanges = new QLabel(this);
+    named(lblChanges, "lblChanges");
+    lblChanges->setWordWrap(true);
+    lblChanges->setTextFormat(Qt::RichText);
+    lblChanges->setVisible(false);
+    txtChanges = new QPlainTextEdit(this);
+    named(txtChanges, "txtChanges");
+    txtChanges->setReadOnly(true);
+    txtChanges->setLineWrapMode(QPlainTextEdit::NoWrap);
+    txtChanges->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    txtChanges->setVisible(false);
+    txtChanges->setMaximumHeight(QFontMetrics(txtChanges->font()).lineSpacing() * 7 + 12);
 
     lblEditsNotice = new QLabel(launch::editsNotice(), this);
     named(lblEditsNotice, "lblEditsNotice");
@@ -293,9 +368,10 @@ frmMissionDisplay::frmMissionDisplay(QWidget *parent)
     big.setPointSizeF(big.pointSizeF() * 1.15);
     lblSummary->setFont(big);
 
-    lstFindings = new QTreeWidget(this);
+    lstFindings = new QTreeView(this);
     named(lstFindings, "lstFindings");
-    lstFindings->setHeaderLabels({QStringLiteral("Severity"), QStringLiteral("Line"), QStringLiteral("Finding")});
+    m_findings = new launch::ReviewFindingsModel(lstFindings);
+    lstFindings->setModel(m_findings);
     lstFindings->setRootIsDecorated(false);
     lstFindings->setWordWrap(true);
     lstFindings->setTextElideMode(Qt::ElideNone);
@@ -305,17 +381,23 @@ frmMissionDisplay::frmMissionDisplay(QWidget *parent)
     lstFindings->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
     lstFindings->header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
     lstFindings->header()->setStretchLastSection(true);
-    // Long findings wrap; the rows grow once the column has its width.
-    connect(lstFindings->header(), &QHeaderView::sectionResized, lstFindings, [this] { lstFindings->doItemsLayout(); });
+    // Five one-line findings in sight whatever the scale.
+    lstFindings->setMinimumHeight(lstFindings->header()->sizeHint().height() + 5 * (QFontMetrics(lstFindings->font()).height() + 8) + 6);
+    connect(lstFindings, &QTreeView::clicked, this, &frmMissionDisplay::showFinding);
+    connect(lstFindings->selectionModel(), &QItemSelectionModel::currentChanged, this, &frmMissionDisplay::showFinding);
 
     picDepthProfile = new launch::DepthProfileView(this);
-    picTrack = new launch::TrackView(this);
+    picTrack = new chart::ChartView(this);
+    picTrack->setObjectName(QStringLiteral("picTrack"));
+    picTrack->setAccessibleName(QStringLiteral("Track on the chart"));
 
     auto *left = new QVBoxLayout;
     left->addWidget(lblMissionName);
     left->addWidget(txtMissionName);
     left->addWidget(lblMissionScript);
     left->addWidget(txtMissionScript, 1);
+    left->addWidget(lblChanges);
+    left->addWidget(txtChanges);
     left->addWidget(lblEditsNotice);
     left->addWidget(lblChecked);
     left->addWidget(cmbChecked);
@@ -329,9 +411,18 @@ frmMissionDisplay::frmMissionDisplay(QWidget *parent)
 
     auto *right = new QVBoxLayout;
     right->addWidget(lblSummary);
-    right->addWidget(lstFindings, 2);
-    right->addWidget(picDepthProfile, 2);
-    right->addWidget(picTrack, 3);
+    // The findings, the depth picture and the chart share the height; the
+    // crew can give one more of it.
+    auto *pictures = new QSplitter(Qt::Vertical, this);
+    pictures->setObjectName(QStringLiteral("splitPictures"));
+    pictures->setChildrenCollapsible(false);
+    pictures->addWidget(lstFindings);
+    pictures->addWidget(picDepthProfile);
+    pictures->addWidget(picTrack);
+    pictures->setStretchFactor(0, 2);
+    pictures->setStretchFactor(1, 2);
+    pictures->setStretchFactor(2, 3);
+    right->addWidget(pictures, 1);
 
     auto *layout = new QHBoxLayout(this);
     layout->addLayout(left, 5);
@@ -346,6 +437,8 @@ frmMissionDisplay::frmMissionDisplay(QWidget *parent)
 
     load();
 }
+
+frmMissionDisplay::~frmMissionDisplay() = default;
 
 void frmMissionDisplay::load()
 {
@@ -369,11 +462,16 @@ void frmMissionDisplay::load()
     m_position = positionText(m);
     if (m && m->cursor())
         m_missionKey = m->cursor()->currentKey();
-    m_check = mission::checkMissionBytes(m_reviewedBytes, mission::vehicleLimits(settings()), startPosition(m));
+    mission::CheckContext context;
+    context.waterDepth = waterDepth(m);
+    context.coastline = &chart::Coastline::forFolder(settings().chartCoastlineFolder);
+    m_check = mission::checkMissionBytes(m_reviewedBytes, mission::vehicleLimits(settings()), startPosition(m), context);
     txtMissionScript->setPlainText(text->text);
     m_shownText = txtMissionScript->toPlainText();
     m_reviewedPath = path;
+    picTrack->setCoastline(context.coastline);
     showCheck();
+    askForEarlierReview();
 }
 
 void frmMissionDisplay::showCheck()
@@ -389,24 +487,59 @@ void frmMissionDisplay::showCheck()
                       .arg(errors == 1 ? QString() : QStringLiteral("s"))
                       .arg(warnings)
                       .arg(warnings == 1 ? QString() : QStringLiteral("s"));
-    lblSummary->setText(m_check.summary().toHtmlEscaped() + QStringLiteral("<br>") + verdict);
+    // The shore in brief: every waypoint's distance is in the tooltip.
+    lblSummary->setText(m_check.briefSummary().toHtmlEscaped() + QStringLiteral("<br>") + verdict);
+    lblSummary->setToolTip(QStringLiteral("<p>%1</p>").arg(m_check.summary().toHtmlEscaped()));
 
-    lstFindings->clear();
-    for (const mission::Finding &f : m_check.findings) {
-        auto *item = new QTreeWidgetItem(lstFindings);
-        item->setText(0, f.limit ? QStringLiteral("error (limit)") : mission::severityName(f.severity));
-        item->setText(1, f.line > 0 ? QString::number(f.line) : QStringLiteral("file"));
-        item->setText(2, f.text);
-        item->setToolTip(2, f.text);
-        const QColor back = f.isError() ? QColor(255, 210, 210) : QColor(255, 228, 170);
-        const QColor fore = f.isError() ? QColor(150, 0, 0) : QColor(110, 60, 0);
-        for (int c = 0; c < 3; ++c) {
-            item->setBackground(c, back);
-            item->setForeground(c, fore);
-        }
-    }
+    m_findings->setFindings(m_check.findings);
     picDepthProfile->setCheck(m_check);
-    picTrack->setCheck(m_check);
+    picTrack->setData(mission::chartData(m_check));
+}
+
+void frmMissionDisplay::showFinding(const QModelIndex &index)
+{
+    const int line = index.data(launch::ReviewFindingsModel::LineRole).toInt();
+    if (line > 0)
+        txtMissionScript->showLine(line);
+}
+
+void frmMissionDisplay::askForEarlierReview()
+{
+    const launch::EarlierReviewProvider &provider = launch::earlierReviewProvider();
+    if (!provider)
+        return;
+    QPointer<frmMissionDisplay> self(this);
+    const QString reviewed = m_reviewedText;
+    lblChanges->setText(QStringLiteral("Looking in the logbook for the last run of this file name…"));
+    lblChanges->setVisible(true);
+    provider(m_reviewedPath, [self, reviewed](const launch::EarlierRun &earlier) {
+        if (!self)
+            return;
+        self->txtChanges->setVisible(false);
+        self->txtMissionScript->setChangedLines({});
+        if (earlier.kind == launch::EarlierRun::Kind::NotRunBefore) {
+            self->lblChanges->setText(QStringLiteral("Not run before under this file name."));
+            return;
+        }
+        if (earlier.kind == launch::EarlierRun::Kind::NotAvailable) {
+            const QString why = earlier.reason.trimmed();
+            self->lblChanges->setText(QStringLiteral("The changes since the last run of this file name are not available: %1")
+                                          .arg(why.isEmpty() ? QStringLiteral("the logbook gave no reason.") : why)
+                                          .toHtmlEscaped());
+            return;
+        }
+        const launch::ScriptChanges changes = launch::compareScripts(earlier.review.text, reviewed);
+        const QString who = QStringLiteral("reviewed by %1 at %2").arg(earlier.review.reviewer, earlier.review.reviewedAtUtc);
+        if (changes.unchanged()) {
+            self->lblChanges->setText(QStringLiteral("<b>Unchanged</b> since this file name last ran (%1).").arg(who.toHtmlEscaped()));
+        } else {
+            self->lblChanges->setText(QStringLiteral("<b>Changed since this file name last ran</b> (%1): %2, marked beside the line numbers.")
+                                          .arg(who.toHtmlEscaped(), changes.countText()));
+            self->txtChanges->setPlainText(changes.hunks());
+            self->txtChanges->setVisible(true);
+        }
+        self->txtMissionScript->setChangedLines(changes.addedLines());
+    });
 }
 
 void frmMissionDisplay::cmdRunMission_Click()
@@ -435,40 +568,28 @@ void frmMissionDisplay::askForPredive(const QString &missionPath, const QString 
 {
     if (m_predivePending)
         return;
-    const int ticket = ++m_prediveAsked;
-    m_predivePending = ticket;
+    m_predivePending = true;
     cmdRunMission->setEnabled(false);
     lblPrediveCheck->setText(QStringLiteral("Looking for the predive checklist in the logbook…"));
     lblPrediveCheck->setVisible(true);
 
     const Settings &s = settings();
-    const std::chrono::milliseconds timeout(s.statementTimeoutMs);
-    auto answered = [this, ticket, missionPath, reviewer](const logbook::predive::GateAnswer &answer) {
-        if (m_predivePending != ticket)
-            return;
-        m_predivePending = 0;
-        cmdRunMission->setEnabled(true);
-        lblPrediveCheck->setVisible(false);
-        if (!answer.allowsRun()) {
-            inform(this, answer.message);
-            return;
-        }
-        startReviewedRun(missionPath, reviewer);
-    };
-    logbook::predive::checkInBackground({s.databaseDriver, s.database}, s.launchRequirePredive,
-                                        QDateTime::currentDateTimeUtc(), timeout, this, answered);
-    // The connection has limits of its own; this one holds whatever happens.
-    const int patience = s.statementTimeoutMs + 15000;
-    QTimer::singleShot(patience, this, [this, ticket, patience] {
-        if (m_predivePending != ticket)
-            return;
-        m_predivePending = 0;
-        cmdRunMission->setEnabled(true);
-        lblPrediveCheck->setVisible(false);
-        inform(this, QStringLiteral("The predive checklist could not be read from the logbook, so the mission was "
-                                    "not started.\nThe logbook did not answer within %1 s.")
-                         .arg(patience / 1000));
-    });
+    const logbook::DatabaseLocation where{s.databaseDriver, s.database};
+    if (!m_logbook || m_logbook->location() != where)
+        m_logbook = std::make_unique<logbook::LogbookClient>(where);
+    // The logbook's deadline ends the wait: an answer always comes.
+    launch::predive::check(*m_logbook, s.launchRequirePredive, QDateTime::currentDateTimeUtc(),
+                           launch::LaunchSession::deadline(),
+                           [this, missionPath, reviewer](const launch::predive::GateAnswer &answer) {
+                               m_predivePending = false;
+                               cmdRunMission->setEnabled(true);
+                               lblPrediveCheck->setVisible(false);
+                               if (!answer.allowsRun()) {
+                                   inform(this, answer.message);
+                                   return;
+                               }
+                               startReviewedRun(missionPath, reviewer);
+                           });
 }
 
 void frmMissionDisplay::startReviewedRun(const QString &missionPath, const QString &reviewer)
@@ -521,38 +642,39 @@ void frmMissionDisplay::startReviewedRun(const QString &missionPath, const QStri
     m_launchPending = true;
     cmdRunMission->setEnabled(false);
     cmdCancel->setEnabled(false);
+    launch::LaunchSession &session = launch::LaunchSession::instance();
     auto start = std::make_shared<LaunchStart>();
     start->window = this;
     start->missionPath = missionPath;
-    start->missionKey = key;
-    // The answer may come within begin() (a test taking answers in step).
-    auto inBegin = std::make_shared<bool>(true);
-    launch::LaunchSession &session = launch::LaunchSession::instance();
-    const qint64 ticket = session.begin(record, [start, inBegin](qint64 launchKey, const QString &error) {
+    start->id = launch::LaunchRecorder::newId();
+    // The run's status file is named before the record is written, so a
+    // program that ends before the start is told still leaves a record
+    // that finds it at its next start.
+    start->statusFile = session.statusFileFor(start->id, QStringLiteral("run"));
+    record.insert(QStringLiteral("RunCommand"), launch::runCommandLine(missionPath));
+    record.insert(QStringLiteral("StartResult"), launch::LaunchSession::startNotToldText());
+    if (!start->statusFile.isEmpty())
+        record.insert(QStringLiteral("RunStatusFile"), start->statusFile);
+    session.begin(start->id, record, [start](bool ok, const QString &error) {
         if (start->started) {
             // Answered after the mission was started without it.
-            if (launchKey < 0)
-                inform(nullptr, QStringLiteral("The launch record could not be written: %1").arg(error));
+            if (!ok)
+                launch::LaunchSession::instance().tell(QStringLiteral("The launch record could not be written: %1").arg(error));
             return;
         }
         start->answered = true;
-        start->key = launchKey;
+        start->recorded = ok;
         start->error = error;
-        if (!*inBegin)
-            startRun(start);
-    });
-    *inBegin = false;
-    start->ticket = ticket;
-    if (start->answered) {
         startRun(start);
-        return;
-    }
+    });
+    if (!key->answered)
+        key->launchId = start->id;
     const std::chrono::milliseconds bound = launch::LaunchSession::recordBound();
     QTimer::singleShot(bound, &session, [start] {
         if (!start->started)
             startRun(start);
     });
-    QTimer::singleShot(logbook::RecordFront::waitingAfter(), this, [this, start] {
+    QTimer::singleShot(logbook::LogbookService::waitingAfter(), this, [this, start] {
         if (start->started)
             return;
         lblLaunchRecord->setText(QStringLiteral("Writing the launch record…"));

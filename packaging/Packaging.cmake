@@ -85,8 +85,11 @@ command line, and bravik-gps-sim, a GPS sentence server for training.")
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
   # Qt loads its database drivers as plugins, which dpkg-shlibdeps cannot
   # see: SQLite is the default logbook, PostgreSQL the shared one.
-  set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6sql6-sqlite")
-  set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libqt6sql6-psql")
+  # GMT's library (found by dpkg-shlibdeps) cannot start without its own
+  # files in gmt-common, which also carry the GSHHG shorelines.
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6sql6-sqlite, gmt-common, gmt-gshhg-low")
+  # mdbtools reads the crew's old Access logbook when it is brought in.
+  set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libqt6sql6-psql, gmt-gshhg-high, mdbtools")
   set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
   # Debian wants manual pages compressed; a plain install keeps them as
   # they are.

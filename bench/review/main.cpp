@@ -1,5 +1,6 @@
 // bench-review: how long the review window takes to read, check and draw a
 // 20-leg multiple-setpoints script.  Goal: median under 20 ms for all three.
+#include "ChartView.h"
 #include "MissionCheck.h"
 #include "MissionPictures.h"
 #include "MissionReview.h"
@@ -60,11 +61,11 @@ int main(int argc, char **argv)
     const QList<double> check = timed(rounds, [&] { mission::checkMissionBytes(bytes, mission::vehicleLimits(settings())); });
     const mission::MissionCheck c = mission::checkMissionBytes(bytes, {});
     launch::DepthProfileView depth;
-    launch::TrackView track;
+    chart::ChartView track;
     depth.resize(520, 200);
     track.resize(520, 280);
     depth.setCheck(c);
-    track.setCheck(c);
+    track.setData(mission::chartData(c));
     const QList<double> draw = timed(rounds, [&] {
         depth.grab();
         track.grab();

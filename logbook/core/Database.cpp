@@ -1,17 +1,23 @@
 #include "Database.h"
 
+#include "Attachments.h"
 #include "Connection.h"
+#include "EntryIds.h"
 #include "FileIdentity.h"
 #include "LaunchLog.h"
 #include "Schema.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 #include <QMutex>
 #include <QSet>
 #include <QRegularExpression>
 #include <QSqlQuery>
+#include <QThread>
 #include <QtGlobal>
+#include <algorithm>
 #include <atomic>
 
 namespace bravik::logbook {
@@ -24,7 +30,16 @@ namespace {
 // Version 3: the hidden StampedAtUtc and Workstation fields on every table.
 // Version 4: the hidden RowVersion, Voided, VoidReason, ChangedAtUtc and
 // ChangedOn fields on every table, and the RecordHistory table.
-constexpr int kSchemaVersion = 4;
+// Version 5: the launch record's EntryId, unique, given to every record.
+// Version 6: an index on StampedAtUtc of every table and on the launch
+// record's StartedAtUtc, for reading a day or a range.
+// Version 7: the hidden EntryId of every row of the eight tables and of the
+// edit history, unique, given to every row (EntryIds.h); the MergeConflict
+// table.
+// Version 8: the SyncState table of a logbook file kept beside a server;
+// the Attachment and AttachmentContent tables (Attachments.h); an index on
+// the MergeConflict row's entry.
+constexpr int kSchemaVersion = 8;
 
 // The logbook files this program has opened since it started.  Only the
 // first opening of a file may create it: one that is missing later was
@@ -35,6 +50,60 @@ QSet<QString> &openedFiles()
 {
     static QSet<QString> files;
     return files;
+}
+
+// What the crew should know about each logbook opened, by location.
+QMutex noticesLock;
+QHash<QString, QString> &notices()
+{
+    static QHash<QString, QString> byLocation;
+    return byLocation;
+}
+
+QString noticeKey(const DatabaseLocation &where)
+{
+    return where.driver + QLatin1Char('\n') + where.location;
+}
+
+const QString kPlainCase = QStringLiteral("Find Entries matches upper and lower case of the plain letters A to Z "
+                                          "only (\"ä\" does not find \"Ä\").");
+
+// Why the logbook's tables are not made in that database (empty when
+// they may be), and what the crew should know about a logbook there.
+struct TextSettings
+{
+    QString refusal;
+    QString notice;
+};
+
+bool readTextSettings(QSqlDatabase &db, const Dialect &dialect, TextSettings *text, QString *error)
+{
+    if (dialect.readTextSettings.isEmpty())
+        return true;
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    if (!q.exec(dialect.readTextSettings) || !q.next()) {
+        *error = Database::errorText(q.lastError());
+        return false;
+    }
+    const QString encoding = q.value(0).toString(), characterType = q.value(1).toString(),
+                  name = q.value(2).toString();
+    q.finish();
+    if (encoding != dialect.textEncoding) {
+        text->refusal = QStringLiteral(
+                            "The PostgreSQL database \"%1\" stores text as %2, not as UTF-8; a logbook there "
+                            "would keep the crew's words, but Find Entries would match upper and lower case of "
+                            "the plain letters A to Z only (\"ä\" would not find \"Ä\"). The logbook's tables "
+                            "were not made. Make a UTF-8 database and name it in the settings, for example with: "
+                            "createdb -E UTF8 --locale=C.UTF-8 -T template0 NAME")
+                            .arg(name, encoding);
+        text->notice = QStringLiteral("This logbook's PostgreSQL database \"%1\" stores text as %2, not as UTF-8: %3")
+                           .arg(name, encoding, kPlainCase);
+    } else if (dialect.plainCharacterTypes.contains(characterType)) {
+        text->notice = QStringLiteral("This logbook's PostgreSQL database \"%1\" has the character type %2: %3")
+                           .arg(name, characterType, kPlainCase);
+    }
+    return true;
 }
 
 QString nativePath(const QString &path)
@@ -67,6 +136,12 @@ QString nextConnectionName()
     return QStringLiteral("bravik-logbook-%1").arg(++counter);
 }
 
+// The hidden fields of every table of the eight, after its own.
+QStringList besideFields()
+{
+    return hiddenFields() + correctionFields() + QStringList{entryIdColumn()};
+}
+
 bool run(QSqlDatabase &db, const QString &sql, QString *error)
 {
     QSqlQuery q(db);
@@ -76,6 +151,27 @@ bool run(QSqlDatabase &db, const QString &sql, QString *error)
         return false;
     }
     return true;
+}
+
+// Runs a statement the engine may answer "busy" at once, without waiting
+// for the lock (PRAGMA journal_mode=WAL while another program opens the
+// same new file): tried again every few milliseconds for as long as the
+// connection would wait for any other lock.
+bool runWhileBusy(QSqlDatabase &db, const Dialect &dialect, const QString &sql, QString *error)
+{
+    QDeadlineTimer deadline(dialect.lockWaitMs);
+    for (;;) {
+        QSqlQuery q(db);
+        if (q.exec(sql))
+            return true;
+        if (dialect.busyCode.isEmpty() || q.lastError().nativeErrorCode() != dialect.busyCode
+            || deadline.hasExpired()) {
+            if (error)
+                *error = Database::errorText(q.lastError());
+            return false;
+        }
+        QThread::msleep(5);
+    }
 }
 
 QString columnDefinition(const Dialect &dialect, const TableDef &table, const QString &field)
@@ -178,7 +274,7 @@ bool createTable(QSqlDatabase &db, const Dialect &dialect, const TableDef &table
                  const QStringList &extraColumns, QString *error)
 {
     QStringList columns{Dialect::quote(keyColumn()) + QLatin1Char(' ') + dialect.keyColumnType};
-    for (const QString &field : table.fields + hiddenFields() + correctionFields())
+    for (const QString &field : table.fields + besideFields())
         columns << columnDefinition(dialect, table, field);
     columns << extraColumns;
     const QString sql = QStringLiteral("CREATE TABLE %1 (%2)")
@@ -198,7 +294,7 @@ bool addKey(QSqlDatabase &db, const Dialect &dialect, const TableDef &table, QSt
     QStringList copied, extras;
     for (const Column &field : present) {
         copied << Dialect::quote(field.name);
-        if (containsName(table.fields + hiddenFields() + correctionFields(), field.name))
+        if (containsName(table.fields + besideFields(), field.name))
             continue;
         extras << Dialect::quote(field.name) + QLatin1Char(' ') + typeFor(dialect, field.kind);
     }
@@ -211,6 +307,59 @@ bool addKey(QSqlDatabase &db, const Dialect &dialect, const TableDef &table, QSt
            && createTable(db, dialect, table, extras, error)
            && run(db, copy, error)
            && run(db, QStringLiteral("DROP TABLE %1").arg(Dialect::quote(old)), error);
+}
+
+// The indexes that read a span of time: every table by its first-store
+// stamp, the launch records by their start.  Made where missing.
+bool createTimeIndexes(QSqlDatabase &db, QString *error)
+{
+    QList<QPair<QString, QString>> indexed;
+    for (const TableDef &table : schema())
+        indexed.append({table.name, stampedAtColumn()});
+    indexed.append({launchlog::tableName(), QStringLiteral("StartedAtUtc")});
+    // Every record window's move looks for its entry's open conflicts.
+    indexed.append({mergeConflictTable(), QStringLiteral("RowEntryId")});
+    for (const auto &[table, field] : indexed) {
+        const QString sql = QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3)")
+                                .arg(Dialect::quote(table + field), Dialect::quote(table), Dialect::quote(field));
+        if (!run(db, sql, error))
+            return false;
+    }
+    return true;
+}
+
+// Adds the text fields a table of the program's own lacks.
+bool addMissingTextFields(QSqlDatabase &db, const Dialect &dialect, const QString &table, const QStringList &fields,
+                          QString *error)
+{
+    QList<Column> columns;
+    if (!listColumns(db, dialect, table, &columns, error))
+        return false;
+    const QStringList present = namesOf(columns);
+    for (const QString &field : fields) {
+        if (containsName(present, field))
+            continue;
+        if (!run(db, QStringLiteral("ALTER TABLE %1 ADD COLUMN %2 %3")
+                         .arg(Dialect::quote(table), Dialect::quote(field), dialect.textType), error))
+            return false;
+    }
+    return true;
+}
+
+// A table of the program's own whose fields all hold text, with the
+// hidden key and a unique index on one field: made when missing, its
+// missing fields added.
+bool textTable(QSqlDatabase &db, const Dialect &dialect, const QStringList &existing, const QString &table,
+               const QStringList &fields, const QString &unique, QString *error)
+{
+    if (containsName(existing, table))
+        return addMissingTextFields(db, dialect, table, fields, error);
+    QStringList columns{Dialect::quote(keyColumn()) + QLatin1Char(' ') + dialect.keyColumnType};
+    for (const QString &field : fields)
+        columns << Dialect::quote(field) + QLatin1Char(' ') + dialect.textType;
+    return run(db, QStringLiteral("CREATE TABLE %1 (%2)").arg(Dialect::quote(table), columns.join(QStringLiteral(", "))), error)
+           && run(db, QStringLiteral("CREATE UNIQUE INDEX %1 ON %2 (%3)")
+                          .arg(Dialect::quote(table + unique), Dialect::quote(table), Dialect::quote(unique)), error);
 }
 
 // Creates the missing tables and adds the missing fields; nothing that is
@@ -235,7 +384,7 @@ bool createMissing(QSqlDatabase &db, const Dialect &dialect, QString *error)
                 return false;
             continue;
         }
-        for (const QString &field : table.fields + hiddenFields() + correctionFields()) {
+        for (const QString &field : table.fields + besideFields()) {
             if (containsName(present, field))
                 continue;
             const QString sql = QStringLiteral("ALTER TABLE %1 ADD COLUMN %2")
@@ -246,15 +395,22 @@ bool createMissing(QSqlDatabase &db, const Dialect &dialect, QString *error)
     }
     if (!containsName(existing, historyTable())) {
         QStringList columns{Dialect::quote(keyColumn()) + QLatin1Char(' ') + dialect.keyColumnType};
-        for (const QString &field : historyFields())
+        for (const QString &field : historyFields() + QStringList{entryIdColumn()})
             columns << Dialect::quote(field) + QLatin1Char(' ')
                            + (field == QLatin1String("RowKey") ? dialect.integerType : dialect.textType);
         if (!run(db, QStringLiteral("CREATE TABLE %1 (%2)").arg(Dialect::quote(historyTable()), columns.join(QStringLiteral(", "))), error)
             || !run(db, QStringLiteral("CREATE INDEX \"RecordHistoryRow\" ON %1 (\"TableName\", \"RowKey\")")
                             .arg(Dialect::quote(historyTable())), error))
             return false;
+    } else if (!addMissingTextFields(db, dialect, historyTable(), {entryIdColumn()}, error)) {
+        return false;
     }
-    return launchlog::createMissing(db, dialect, existing, error);
+    if (!textTable(db, dialect, existing, mergeConflictTable(), mergeConflictFields(), entryIdColumn(), error)
+        || !textTable(db, dialect, existing, syncStateTable(), syncStateFields(), QStringLiteral("Server"), error))
+        return false;
+    return launchlog::createMissing(db, dialect, existing, error)
+           && attachments::createMissing(db, dialect, existing, error) && createTimeIndexes(db, error)
+           && entryids::giveMissing(db, error);
 }
 
 int readVersion(QSqlDatabase &db, const Dialect &dialect, bool *ok, QString *error)
@@ -276,7 +432,7 @@ int readVersion(QSqlDatabase &db, const Dialect &dialect, bool *ok, QString *err
 // Brings an older logbook up to the current version, once: the check is
 // repeated inside the write transaction so two programs opening the same
 // logbook at once do not both upgrade it.
-bool upgrade(QSqlDatabase &db, const Dialect &dialect, QString *error)
+bool upgrade(QSqlDatabase &db, const Dialect &dialect, const QString &refuseNew, QString *error)
 {
     // A quick look first; a logbook that has no version yet (on a server:
     // no version table) is checked again under the lock below.
@@ -298,6 +454,18 @@ bool upgrade(QSqlDatabase &db, const Dialect &dialect, QString *error)
     if (!ok)
         return fail();
     if (version < kSchemaVersion) {
+        // A database that may not take a new logbook still serves the
+        // one that is there.
+        if (!refuseNew.isEmpty()) {
+            QStringList existing;
+            if (!listTables(db, dialect, &existing, error))
+                return fail();
+            if (std::none_of(schema().begin(), schema().end(),
+                             [&](const TableDef &t) { return containsName(existing, t.name); })) {
+                *error = refuseNew;
+                return fail();
+            }
+        }
         if (!createMissing(db, dialect, error))
             return fail();
         for (const QString &sql : dialect.writeVersion) {
@@ -332,7 +500,7 @@ struct Database::Private
             return false;
         }
         for (const QString &sql : dialect->sessionStatements) {
-            if (!run(db, sql, error)) {
+            if (!runWhileBusy(db, *dialect, sql, error)) {
                 db.close();
                 return false;
             }
@@ -404,7 +572,9 @@ std::unique_ptr<Database> Database::open(const DatabaseLocation &where, QString 
     database->d->dialect = dialect;
 
     QSqlDatabase db = QSqlDatabase::addDatabase(where.driver, database->d->connectionName);
-    if (!database->d->connect(error) || !upgrade(db, *dialect, error)) {
+    TextSettings text;
+    if (!database->d->connect(error) || !readTextSettings(db, *dialect, &text, error)
+        || !upgrade(db, *dialect, text.refusal, error)) {
         if (dialect->fileBased && isDamageMessage(*error))
             *error = damagedMessage(where.location, *error);
         return nullptr;
@@ -413,7 +583,17 @@ std::unique_ptr<Database> Database::open(const DatabaseLocation &where, QString 
         QMutexLocker lock(&openedFilesLock);
         openedFiles().insert(QFileInfo(where.location).absoluteFilePath());
     }
+    {
+        QMutexLocker lock(&noticesLock);
+        notices().insert(noticeKey(where), text.notice);
+    }
     return database;
+}
+
+QString Database::notice(const DatabaseLocation &where)
+{
+    QMutexLocker lock(&noticesLock);
+    return notices().value(noticeKey(where));
 }
 
 QSqlDatabase Database::connection() const
@@ -468,10 +648,20 @@ quint64 Database::generation() const
 
 bool Database::fileIsInPlace(QString *error) const
 {
-    if (!d->dialect->fileBased || !d->file.exists)
+    return fileIsInPlace(d->file, error);
+}
+
+FileIdentity Database::openedFile() const
+{
+    return d->file;
+}
+
+bool Database::fileIsInPlace(const FileIdentity &asOpened, QString *error) const
+{
+    if (!d->dialect->fileBased || !asOpened.exists)
         return true;
     const FileIdentity now = fileIdentity(d->where.location);
-    if (now == d->file)
+    if (now == asOpened && now == d->file)
         return true;
     if (error) {
         const QString what = now.exists ? QStringLiteral("another file stands at that place now")
@@ -511,6 +701,28 @@ int Database::schemaVersion()
     return kSchemaVersion;
 }
 
+bool Database::storedSchemaVersion(int *version, QString *error) const
+{
+    QSqlDatabase db = connection();
+    bool ok = false;
+    *version = readVersion(db, *d->dialect, &ok, error);
+    return ok;
+}
+
+QVariant Database::coerced(const QVariant &value, Column::Kind kind)
+{
+    if (value.isNull())
+        return QVariant();
+    switch (kind) {
+    case Column::Kind::Boolean: return QVariant(value.toBool());
+    case Column::Kind::Integer: return QVariant(value.toLongLong());
+    case Column::Kind::Real: return QVariant(value.toDouble());
+    case Column::Kind::Blob: return QVariant(value.toByteArray());
+    case Column::Kind::Text: break;
+    }
+    return QVariant(value.toString());
+}
+
 QString Database::errorText(const QSqlError &error)
 {
     QString engine = error.databaseText().trimmed();
@@ -519,7 +731,9 @@ QString Database::errorText(const QSqlError &error)
     const int position = engine.indexOf(QLatin1String("\nLINE "));
     if (position > 0)
         engine.truncate(position);
-    static const QRegularExpression code(QStringLiteral("\\s*\\([0-9A-Z]{5}\\)$"));
+    // The code stands in brackets at the end; a broken connection has no
+    // code, which leaves the brackets empty on a line of their own.
+    static const QRegularExpression code(QStringLiteral("\\s*\\(([0-9A-Z]{5})?\\)$"));
     engine.remove(code);
     engine = engine.trimmed();
     if (!engine.isEmpty())

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Dialect.h"
+#include "FileIdentity.h"
 
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -41,6 +42,13 @@ public:
     // engine's message in `error` when that fails.
     static std::unique_ptr<Database> open(const DatabaseLocation &where, QString *error);
 
+    // What the crew should know about the logbook at that location, as
+    // its last opening found it (empty when nothing): on a server whose
+    // text settings fold only the letters A to Z, that Find Entries tells
+    // other letters' cases apart.  A database whose text is not UTF-8
+    // takes no new logbook: open() refuses to make the tables there.
+    static QString notice(const DatabaseLocation &where);
+
     QSqlDatabase connection() const;
     const DatabaseLocation &location() const;
     const Dialect &dialect() const;
@@ -64,6 +72,11 @@ public:
     // at the logbook's path is still the one this connection opened (and
     // always for a server); otherwise false with a message naming the path.
     bool fileIsInPlace(QString *error) const;
+    // The same for a row read while the connection held the file
+    // `asOpened` (it may have been reopened onto a file put in its place
+    // since), and that file.
+    bool fileIsInPlace(const FileIdentity &asOpened, QString *error) const;
+    FileIdentity openedFile() const;
 
     // The engine's words for a failure on this logbook; for a damaged
     // logbook file also which file it is and what the crew can do.
@@ -75,6 +88,13 @@ public:
     // The version of the tables this program creates; a logbook at an
     // older version is upgraded in place when opened.
     static int schemaVersion();
+    // The version the logbook's tables have now (a newer program may have
+    // made them); false with the engine's message.
+    bool storedSchemaVersion(int *version, QString *error) const;
+
+    // A value read from one engine, as the other's field of that kind
+    // takes it (a missing value stays missing).
+    static QVariant coerced(const QVariant &value, Column::Kind kind);
 
     // The engine's own words for a failure (Qt's wording when the engine
     // gave none).

@@ -9,9 +9,13 @@ Dialect sqlite()
     Dialect d;
     d.driver = QStringLiteral("QSQLITE");
     d.fileBased = true;
+    // The write-ahead log and its index, and the rollback journal.
+    d.fileCompanions = {QStringLiteral("-wal"), QStringLiteral("-shm"), QStringLiteral("-journal")};
     // A second program on the same file waits up to 5 s for a lock
     // instead of failing at once.
     d.connectOptions = QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000");
+    d.busyCode = QStringLiteral("5");   // SQLITE_BUSY
+    d.lockWaitMs = 5000;
     // WAL lets readers and one writer work side by side; FULL makes a
     // committed row survive a power cut.
     d.sessionStatements = {QStringLiteral("PRAGMA journal_mode=WAL"),
@@ -30,6 +34,10 @@ Dialect sqlite()
     // A plain BEGIN takes the write lock only at the first write and can
     // then fail with "database is locked" whatever the busy timeout.
     d.beginWrite = QStringLiteral("BEGIN IMMEDIATE");
+    // In WAL mode a read transaction sees the file as it was at its first read.
+    d.beginSnapshot = QStringLiteral("BEGIN");
+    d.attachFile = QStringLiteral("ATTACH DATABASE ? AS %1");
+    d.detachFile = QStringLiteral("DETACH DATABASE %1");
     d.insertReturnsKey = false;
     d.readVersion = QStringLiteral("PRAGMA user_version");
     d.writeVersion = {QStringLiteral("PRAGMA user_version = %1")};
@@ -68,6 +76,7 @@ Dialect postgres()
         "SELECT pg_catalog.setval(pg_catalog.pg_get_serial_sequence(?, ?), "
         "COALESCE(MAX(%2), 0) + 1, false) FROM %1");
     d.beginWrite = QStringLiteral("BEGIN");
+    d.beginSnapshot = QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ, READ ONLY");
     d.insertReturnsKey = true;
     // Crew computers starting at the same moment take turns: the first
     // creates the tables, the others find them made.  The advisory lock
@@ -79,6 +88,16 @@ Dialect postgres()
     d.readVersion = QStringLiteral("SELECT MAX(\"Version\") FROM \"BravikSchema\"");
     d.writeVersion = {QStringLiteral("DELETE FROM \"BravikSchema\""),
                       QStringLiteral("INSERT INTO \"BravikSchema\" (\"Version\") VALUES (%1)")};
+    d.readTextSettings = QStringLiteral(
+        "SELECT pg_catalog.current_setting('server_encoding'), pg_catalog.current_setting('lc_ctype'), "
+        "pg_catalog.current_database()");
+    d.textEncoding = QStringLiteral("UTF8");
+    d.plainCharacterTypes = {QStringLiteral("C"), QStringLiteral("POSIX")};
+    // The server's start, to the microsecond, tells one server from another
+    // however it is reached (socket, address, name).
+    d.identifyDatabase = QStringLiteral(
+        "SELECT CAST(pg_catalog.pg_postmaster_start_time() AS TEXT), pg_catalog.current_database(), "
+        "pg_catalog.current_schema()");
     d.foldText = QStringLiteral("lower(%1)");
     d.findText = QStringLiteral("strpos(%1, %2) > 0");
     return d;

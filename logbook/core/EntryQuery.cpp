@@ -2,6 +2,8 @@
 
 #include "Database.h"
 #include "Dialect.h"
+#include "LaunchLog.h"
+#include "MergeConflicts.h"
 #include "NativeHandle.h"
 #include "Schema.h"
 #include "TextFold.h"
@@ -29,6 +31,8 @@ QString EntryFilter::describe() const
         parts << QStringLiteral("stamped from %1").arg(since);
     if (!until.isEmpty())
         parts << QStringLiteral("stamped until %1").arg(until);
+    if (inConflict)
+        parts << QStringLiteral("in conflict");
     QString text = parts.isEmpty() ? QStringLiteral("all entries") : parts.join(QStringLiteral(", "));
     if (includeVoid)
         text += QStringLiteral(", void entries included");
@@ -63,10 +67,22 @@ bool EntryFilter::parseBound(const QString &text, bool endOfRange, QString *boun
     return true;
 }
 
+namespace {
+// A NUL stored in a text shows as U+FFFD, as the export writes it.
+QString shownText(QString text)
+{
+    if (text.contains(QChar(0)))
+        text.replace(QChar(0), QChar::ReplacementCharacter);
+    return text;
+}
+} // namespace
+
 struct EntryQuery::Private
 {
     Database &database;
     const TableDef *def = nullptr;
+    QString table;            // the table read; empty when there is none of the name
+    bool launches = false;    // the launch records: no submitter, no void, started at
     EntryFilter filter;
     QStringList columns;
     QList<bool> booleans;
@@ -79,24 +95,36 @@ struct EntryQuery::Private
     double progress = 0;
     QString error;
 
-    Private(Database &db, const QString &table, const EntryFilter &f)
+    Private(Database &db, const QString &name, const EntryFilter &f)
         : database(db)
-        , def(findTable(table))
+        , def(findTable(name))
+        , launches(name == launchlog::tableName())
         , filter(f)
     {
-        if (!def)
+        if (launches) {
+            // Read like the entries: newest first, every field, the time
+            // span on the start.  They are never void and have no
+            // submitter.
+            table = name;
+            columns = launchlog::fields();
+            for (int i = 0; i < columns.size(); ++i)
+                booleans << false;
+        } else if (def) {
+            table = def->name;
+            columns << QStringLiteral("Date/Time") << QStringLiteral("SubmittedBy");
+            for (const QString &field : def->fields)
+                if (!columns.contains(field))
+                    columns << field;
+            columns << hiddenFields();
+            // With voided rows among them, each row says whether it is void
+            // and why, so an exported file tells them apart too.
+            if (filter.includeVoid)
+                columns << voidedColumn() << voidReasonColumn();
+            for (const QString &c : columns)
+                booleans << (def->isBoolean(c) || c == voidedColumn());
+        } else {
             return;
-        columns << QStringLiteral("Date/Time") << QStringLiteral("SubmittedBy");
-        for (const QString &field : def->fields)
-            if (!columns.contains(field))
-                columns << field;
-        columns << hiddenFields();
-        // With voided rows among them, each row says whether it is void
-        // and why, so an exported file tells them apart too.
-        if (filter.includeVoid)
-            columns << voidedColumn() << voidReasonColumn();
-        for (const QString &c : columns)
-            booleans << (def->isBoolean(c) || c == voidedColumn());
+        }
 
         const Dialect &dialect = database.dialect();
         registerTextFold(database.connection());
@@ -107,15 +135,18 @@ struct EntryQuery::Private
         // The export reads the key and the columns; the list also whether
         // a row was corrected or voided, from the same row.
         const QString exported = names.join(QStringLiteral(", "));
-        names << Dialect::quote(rowVersionColumn()) << Dialect::quote(voidedColumn())
-              << Dialect::quote(voidReasonColumn());
+        if (launches)
+            names << QStringLiteral("0") << dialect.booleanDefault << QStringLiteral("''");
+        else
+            names << Dialect::quote(rowVersionColumn()) << Dialect::quote(voidedColumn())
+                  << Dialect::quote(voidReasonColumn());
         QStringList where{QStringLiteral("%1 < ? AND %1 >= ?").arg(key)};
-        if (!filter.includeVoid)
+        if (!filter.includeVoid && !launches)
             where << QStringLiteral("NOT COALESCE(%1, %2)").arg(Dialect::quote(voidedColumn()), dialect.booleanDefault);
         if (!filter.contains.isEmpty()) {
             QStringList any;
             for (int i = 0; i < columns.size(); ++i) {
-                if (booleans.at(i) || columns.at(i) == stampedAtColumn())
+                if (booleans.at(i) || columns.at(i) == stampedAtColumn() || launchlog::integerFields().contains(columns.at(i)))
                     continue;
                 any << dialect.findText.arg(dialect.foldText.arg(Dialect::quote(columns.at(i))),
                                             dialect.foldText.arg(QStringLiteral("?")));
@@ -123,12 +154,12 @@ struct EntryQuery::Private
             }
             where << QLatin1Char('(') + any.join(QStringLiteral(" OR ")) + QLatin1Char(')');
         }
-        if (!filter.submitter.isEmpty()) {
+        if (!filter.submitter.isEmpty() && !launches) {
             where << dialect.foldText.arg(Dialect::quote(QStringLiteral("SubmittedBy"))) + QStringLiteral(" = ")
                          + dialect.foldText.arg(QStringLiteral("?"));
             filterValues << filter.submitter;
         }
-        const QString stamp = Dialect::quote(stampedAtColumn());
+        const QString stamp = Dialect::quote(launches ? QStringLiteral("StartedAtUtc") : stampedAtColumn());
         if (!filter.since.isEmpty() || !filter.until.isEmpty())
             where << stamp + QStringLiteral(" <> ''");
         if (!filter.since.isEmpty()) {
@@ -139,12 +170,16 @@ struct EntryQuery::Private
             where << stamp + QStringLiteral(" <= ?");
             filterValues << filter.until;
         }
+        if (filter.inConflict && !launches) {
+            where << conflicts::openConflictCondition(Dialect::quote(table) + QLatin1Char('.') + Dialect::quote(entryIdColumn()));
+            filterValues << table;
+        }
         select = QStringLiteral("SELECT %1 FROM %2 WHERE %3 ORDER BY %4 DESC LIMIT ?")
-                     .arg(names.join(QStringLiteral(", ")), Dialect::quote(def->name),
+                     .arg(names.join(QStringLiteral(", ")), Dialect::quote(table),
                           where.join(QStringLiteral(" AND ")), key);
         const QStringList filterOnly = where.mid(1);
         scanSelect = QStringLiteral("SELECT %1 FROM %2%3 ORDER BY %4 DESC")
-                         .arg(exported, Dialect::quote(def->name),
+                         .arg(exported, Dialect::quote(table),
                               filterOnly.isEmpty() ? QString()
                                                    : QStringLiteral(" WHERE ") + filterOnly.join(QStringLiteral(" AND ")),
                               key);
@@ -164,7 +199,7 @@ struct EntryQuery::Private
         // Two subqueries: each is one step down the key's index, where
         // MIN and MAX side by side make SQLite read the whole table.
         if (!q.exec(QStringLiteral("SELECT (SELECT MIN(%1) FROM %2), (SELECT MAX(%1) FROM %2)")
-                        .arg(key, Dialect::quote(def->name))))
+                        .arg(key, Dialect::quote(table))))
             return fail(q);
         if (q.next() && !q.value(0).isNull()) {
             lowest = q.value(0).toLongLong();
@@ -182,13 +217,13 @@ struct EntryQuery::Private
 EntryQuery::EntryQuery(Database &database, const QString &table, const EntryFilter &filter)
     : d(std::make_unique<Private>(database, table, filter))
 {
-    if (!d->def)
+    if (d->table.isEmpty())
         d->error = QStringLiteral("The logbook has no table \"%1\".").arg(table);
 }
 
 EntryQuery::~EntryQuery() = default;
 
-bool EntryQuery::isValid() const { return d->def != nullptr; }
+bool EntryQuery::isValid() const { return !d->table.isEmpty(); }
 QStringList EntryQuery::columns() const { return d->columns; }
 QList<bool> EntryQuery::booleanColumns() const { return d->booleans; }
 double EntryQuery::progress() const { return d->progress; }
@@ -196,25 +231,47 @@ QString EntryQuery::error() const { return d->error; }
 
 qint64 EntryQuery::tableRows()
 {
-    if (!d->def)
+    if (d->table.isEmpty())
         return 0;
     QSqlQuery q(d->database.connection());
     q.setForwardOnly(true);
-    if (!q.exec(QStringLiteral("SELECT COUNT(*) FROM %1").arg(Dialect::quote(d->def->name))) || !q.next())
+    if (!q.exec(QStringLiteral("SELECT COUNT(*) FROM %1").arg(Dialect::quote(d->table))) || !q.next())
         return 0;
     return q.value(0).toLongLong();
 }
 
-bool EntryQuery::fetch(qint64 before, int limit, const RowsFound &found, const std::atomic_bool *stop,
-                       bool *exhausted)
+double EntryQuery::Position::progress() const
 {
-    *exhausted = false;
-    if (!d->def)
+    if (exhausted)
+        return 1;
+    if (!started)
+        return 0;
+    const double whole = double(std::max<qint64>(1, highest - lowest + 1));
+    return std::clamp((highest + 1 - high) / whole, 0.0, 1.0);
+}
+
+bool EntryQuery::fetchRange(Position &position, int limit, const RowsFound &found)
+{
+    if (d->table.isEmpty())
         return false;
-    // The key range is read once: rows added later lie above it and show
-    // when the list is opened again.
-    if (!d->haveBounds && !d->readBounds())
-        return false;
+    if (!position.started) {
+        // The key range is read once: rows added later lie above it and
+        // show when the list is opened again.
+        if (!d->haveBounds && !d->readBounds())
+            return false;
+        position.started = true;
+        position.lowest = d->lowest;
+        position.highest = d->highest;
+        position.high = position.high < 0 ? d->highest + 1 : std::min(position.high, d->highest + 1);
+        // Without a filter one range covers the table; with one the search
+        // goes in ranges that grow while nothing is found, so a stop is
+        // heard within one range.
+        position.span = d->filter.isEmpty() ? (d->highest - d->lowest + 1) : 4096;
+    }
+    if (position.high <= position.lowest || limit <= 0) {
+        position.exhausted = position.high <= position.lowest;
+        return true;
+    }
     if (!d->query) {
         QSqlQuery q(d->database.connection());
         q.setForwardOnly(true);
@@ -223,73 +280,81 @@ bool EntryQuery::fetch(qint64 before, int limit, const RowsFound &found, const s
         d->query = std::move(q);
     }
     QSqlQuery &q = *d->query;
-    qint64 high = before < 0 ? d->highest + 1 : std::min(before, d->highest + 1);
-    // Without a filter one range covers the table; with one the search
-    // goes in ranges that grow while nothing is found, so a stop is heard
-    // within one range.
-    qint64 span = d->filter.isEmpty() ? (d->highest - d->lowest + 1) : 4096;
+    const qint64 low = std::max(position.lowest, position.high - position.span);
+    int i = 0;
+    q.bindValue(i++, position.high);
+    q.bindValue(i++, low);
+    for (const QVariant &v : d->filterValues)
+        q.bindValue(i++, v);
+    q.bindValue(i++, limit);
+    if (!q.exec()) {
+        d->fail(q);
+        q.finish();
+        return false;
+    }
+    QList<Entry> rows;
+    while (q.next()) {
+        Entry e;
+        e.key = q.value(0).toLongLong();
+        e.values.reserve(d->columns.size());
+        const int n = int(d->columns.size());
+        for (int c = 0; c < n; ++c) {
+            const QVariant v = q.value(c + 1);
+            if (d->booleans.at(c))
+                e.values << (v.toBool() ? QStringLiteral("true") : QStringLiteral("false"));
+            else
+                e.values << shownText(v.toString());
+        }
+        e.changed = q.value(n + 1).toLongLong() > 0;
+        e.voided = q.value(n + 2).toBool();
+        e.voidReason = shownText(q.value(n + 3).toString());
+        rows << e;
+    }
+    if (q.lastError().isValid()) {
+        d->fail(q);
+        q.finish();
+        return false;
+    }
+    q.finish();
+    if (rows.size() == limit) {
+        position.high = rows.last().key;   // more may lie below it
+    } else {
+        position.high = low;
+        position.span = std::min<qint64>(position.span * 2, 262144);
+    }
+    position.exhausted = position.high <= position.lowest;
+    d->progress = position.progress();
+    if (!rows.isEmpty())
+        found(rows);
+    return true;
+}
+
+bool EntryQuery::fetch(qint64 before, int limit, const RowsFound &found, const std::atomic_bool *stop,
+                       bool *exhausted)
+{
+    *exhausted = false;
+    Position position;
+    position.high = before;
     int wanted = limit;
-    const double whole = double(std::max<qint64>(1, d->highest - d->lowest + 1));
-    while (wanted > 0 && high > d->lowest) {
+    while (wanted > 0) {
         if (stop && stop->load())
             return true;
-        const qint64 low = std::max(d->lowest, high - span);
-        int i = 0;
-        q.bindValue(i++, high);
-        q.bindValue(i++, low);
-        for (const QVariant &v : d->filterValues)
-            q.bindValue(i++, v);
-        q.bindValue(i++, wanted);
-        if (!q.exec()) {
-            d->fail(q);
-            q.finish();
-            return false;
-        }
-        QList<Entry> rows;
-        while (q.next()) {
-            Entry e;
-            e.key = q.value(0).toLongLong();
-            e.values.reserve(d->columns.size());
-            const int n = int(d->columns.size());
-            for (int c = 0; c < n; ++c) {
-                const QVariant v = q.value(c + 1);
-                if (d->booleans.at(c))
-                    e.values << (v.toBool() ? QStringLiteral("true") : QStringLiteral("false"));
-                else
-                    e.values << v.toString();
-            }
-            e.changed = q.value(n + 1).toLongLong() > 0;
-            e.voided = q.value(n + 2).toBool();
-            e.voidReason = q.value(n + 3).toString();
-            rows << e;
-        }
-        if (q.lastError().isValid()) {
-            d->fail(q);
-            q.finish();
-            return false;
-        }
-        q.finish();
-        wanted -= int(rows.size());
-        if (wanted == 0) {
-            high = rows.last().key;   // more may lie below it
-            d->progress = (d->highest + 1 - high) / whole;
+        const bool ok = fetchRange(position, wanted, [&](const QList<Entry> &rows) {
+            wanted -= int(rows.size());
             found(rows);
-            *exhausted = high <= d->lowest;
-            return true;
-        }
-        high = low;
-        d->progress = (d->highest + 1 - high) / whole;
-        if (!rows.isEmpty())
-            found(rows);
-        span = std::min<qint64>(span * 2, 262144);
+        });
+        if (!ok)
+            return false;
+        if (position.exhausted)
+            break;
     }
-    *exhausted = high <= d->lowest;
+    *exhausted = position.exhausted;
     return true;
 }
 
 bool EntryQuery::scan(const TextRow &row)
 {
-    if (!d->def)
+    if (d->table.isEmpty())
         return false;
     QList<bool> booleans{false};
     booleans << d->booleans;

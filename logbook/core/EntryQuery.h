@@ -20,9 +20,13 @@ struct EntryFilter
     QString since;       // StampedAtUtc bounds as stored ("2026-12-08T04:29:18Z");
     QString until;       // empty: open.  A set bound leaves out rows without a stamp.
     bool includeVoid = false;   // voided rows too (the list shows them; exports only when asked)
+    bool inConflict = false;    // only rows with an open merge conflict
 
     // No text, submitter or date criterion (void rows aside).
-    bool isEmpty() const { return contains.isEmpty() && submitter.isEmpty() && since.isEmpty() && until.isEmpty(); }
+    bool isEmpty() const
+    {
+        return contains.isEmpty() && submitter.isEmpty() && since.isEmpty() && until.isEmpty() && !inConflict;
+    }
     // "contains "abc", submitted by Ana, from … to …" or "all entries";
     // ", void entries included" when they are.
     QString describe() const;
@@ -35,7 +39,8 @@ struct EntryFilter
 };
 
 // One row: its hidden key and its values in EntryQuery::columns() order;
-// texts as stored (a missing one empty), check boxes "true" or "false";
+// texts as stored (a missing one empty; bytes that are not UTF-8 as the
+// engine's driver reads them, a NUL as U+FFFD), check boxes "true" or "false";
 // and whether it was corrected or voided.
 struct Entry
 {
@@ -68,6 +73,23 @@ public:
 
     using RowsFound = std::function<void(const QList<Entry> &)>;
 
+    // Where a search stands between its ranges, so it can go on later with
+    // another query object (a list's next page, read as a job of its own):
+    // the table's key range as first read, and the next range to search.
+    struct Position
+    {
+        bool started = false;
+        qint64 lowest = 0, highest = -1;   // the key range, read once
+        qint64 high = -1;                  // the next range ends below this key
+        qint64 span = 0;                   // and is this many keys wide
+        bool exhausted = false;            // no older matching row remains
+        double progress() const;           // the share of the key range searched
+    };
+    // One range below `position` (without a filter, the whole table): up to
+    // `limit` rows handed to `found`, and the position moved on.  False on
+    // an engine failure (error()).
+    bool fetchRange(Position &position, int limit, const RowsFound &found);
+
     // Reads up to `limit` rows older than `before` (-1: from the newest)
     // and hands them to `found`, in one or more batches, as they come.
     // Stops early when `stop` becomes true.  *exhausted tells whether no
@@ -76,9 +98,11 @@ public:
 
     // Reads every matching row newest first in one forward pass (for an
     // export): each row as UTF-8 texts, the key first and then columns()
-    // (a missing text empty, check boxes "true" or "false"), valid only
-    // during the call.  `row` returning false ends the pass.  On SQLite the
-    // texts come straight from the engine; elsewhere a page at a time.
+    // (as fetch() reads them, in valid UTF-8: a missing text empty, check
+    // boxes "true" or "false"), valid only
+    // during the call.  `row` returning false ends the pass.  The texts
+    // come straight from the engine (native::scanText), or through Qt a
+    // page at a time where it cannot give them.
     // False on an engine failure (error()).
     using TextRow = std::function<bool(const QByteArrayView *fields, int count)>;
     bool scan(const TextRow &row);

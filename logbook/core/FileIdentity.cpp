@@ -2,6 +2,7 @@
 #include "FileIdentity.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #ifdef Q_OS_WIN
 #include <windows.h>
@@ -40,6 +41,65 @@ FileIdentity fileIdentity(const QString &path)
     id.file = quint64(st.st_ino);
 #endif
     return id;
+}
+
+namespace {
+
+// The folder part of a path as it is spelt ("a/link/.." stays as it is,
+// for the system to resolve), and its last part.
+void split(const QString &path, QString *folder, QString *name)
+{
+    QString p = path;
+#ifdef Q_OS_WIN
+    p.replace(QLatin1Char('\\'), QLatin1Char('/'));
+#endif
+    const qsizetype slash = p.lastIndexOf(QLatin1Char('/'));
+    *folder = slash < 0 ? QStringLiteral(".") : slash == 0 ? QStringLiteral("/") : p.left(slash);
+    *name = p.mid(slash + 1);
+}
+
+bool sameName(const QString &a, const QString &b)
+{
+#ifdef Q_OS_WIN
+    return a.compare(b, Qt::CaseInsensitive) == 0;
+#else
+    return a == b;
+#endif
+}
+
+} // namespace
+
+bool writesInto(const QString &path, const QString &target, const QStringList &suffixes)
+{
+    if (path.isEmpty() || target.isEmpty())
+        return false;
+    // A symbolic link is written through to where it points, dangling or not.
+    QString resolved = path;
+    for (int depth = 0; depth < 64 && QFileInfo(resolved).isSymLink(); ++depth)
+        resolved = QFileInfo(resolved).symLinkTarget();
+    QString outFolder, outName;
+    split(resolved, &outFolder, &outName);
+    const FileIdentity outFile = fileIdentity(resolved);
+    const FileIdentity outDir = fileIdentity(outFolder);
+
+    // The target as named and as its links resolve: the engine may keep
+    // its files beside either.
+    QStringList bases{target};
+    const QString canonical = QFileInfo(target).canonicalFilePath();
+    if (!canonical.isEmpty())
+        bases << canonical;
+    for (const QString &base : bases) {
+        QString folder, name;
+        split(base, &folder, &name);
+        const bool sameFolder = outDir.exists && outDir == fileIdentity(folder);
+        for (const QString &suffix : QStringList{QString()} + suffixes) {
+            if (sameFolder && sameName(outName, name + suffix))
+                return true;
+            if (outFile.exists && outFile == fileIdentity(folder + QLatin1Char('/') + name + suffix))
+                return true;
+        }
+    }
+    return false;
 }
 
 } // namespace bravik::logbook

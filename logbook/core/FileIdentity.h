@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QtGlobal>
 
 namespace bravik::logbook {
@@ -21,5 +22,11 @@ struct FileIdentity
 // The identity of the file at `path` now (exists is false when there is
 // none, or it cannot be looked at).
 FileIdentity fileIdentity(const QString &path);
+
+// Whether a file written at `path` would land on the file at `target`, or
+// on a file beside it named as `target` with one of `suffixes` appended
+// (there or not yet), however `path` is spelt: through symbolic links,
+// "." and "..", or as another hard link to the same file.
+bool writesInto(const QString &path, const QString &target, const QStringList &suffixes);
 
 } // namespace bravik::logbook

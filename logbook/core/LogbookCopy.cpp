@@ -1,12 +1,14 @@
 #include "LogbookCopy.h"
 
-#include "LaunchLog.h"
-
 #include "Schema.h"
+#include "WaitForJob.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QSqlQuery>
+#include <algorithm>
+#include <atomic>
+#include <memory>
 
 namespace bravik::logbook {
 
@@ -14,19 +16,10 @@ namespace {
 
 constexpr int kBatch = 2000;
 
-// A value read from one engine, as the other's field of that kind takes it.
-QVariant coerce(const QVariant &value, Column::Kind kind)
+// "1 row", "2 rows".
+QString rowsText(qint64 rows)
 {
-    if (value.isNull())
-        return QVariant();
-    switch (kind) {
-    case Column::Kind::Boolean: return QVariant(value.toBool());
-    case Column::Kind::Integer: return QVariant(value.toLongLong());
-    case Column::Kind::Real: return QVariant(value.toDouble());
-    case Column::Kind::Blob: return QVariant(value.toByteArray());
-    case Column::Kind::Text: break;
-    }
-    return QVariant(value.toString());
+    return rows == 1 ? QStringLiteral("1 row") : QStringLiteral("%1 rows").arg(rows);
 }
 
 struct TablePlan
@@ -49,9 +42,8 @@ public:
     bool plan(QString *error)
     {
         QStringList busy;
-        QList<TableDef> copied = schema();
-        copied.append(TableDef{launchlog::tableName(), launchlog::fields(), {}, true});   // the launches too
-        copied.append(TableDef{historyTable(), historyFields(), {}, true});   // and the edit history
+        // The entries, the launches and the edit history.
+        const QList<TableDef> copied = schema() + systemTables();
         for (const TableDef &def : copied) {
             TablePlan p;
             p.name = def.name;
@@ -75,7 +67,7 @@ public:
             if (!count(tgt, def.name, &held, error) || !count(src, def.name, &p.rows, error))
                 return false;
             if (held > 0)
-                busy << QStringLiteral("\"%1\" (%2 rows)").arg(def.name).arg(held);
+                busy << QStringLiteral("\"%1\" (%2)").arg(def.name, rowsText(held));
             total += p.rows;
             plans << p;
         }
@@ -88,7 +80,10 @@ public:
         QStringList tables;
         if (src.tables(&tables, nullptr)) {
             for (const QString &t : tables) {
-                if (!findTable(t) && t != launchlog::tableName() && t.compare(historyTable(), Qt::CaseInsensitive) != 0 && t != QLatin1String("BravikSchema") && t != QLatin1String("sqlite_sequence"))
+                const bool ours = std::any_of(copied.begin(), copied.end(), [&](const TableDef &d) {
+                    return d.name.compare(t, Qt::CaseInsensitive) == 0;
+                });
+                if (!ours && t != QLatin1String("BravikSchema") && t != QLatin1String("sqlite_sequence"))
                     report(QStringLiteral("The table \"%1\" is not one of the logbook's and is not copied.").arg(t));
             }
         }
@@ -115,7 +110,9 @@ public:
             QSqlQuery(conn).exec(QStringLiteral("ROLLBACK"));
             return false;
         }
-        report(QStringLiteral("Copied %1 rows in %2 tables.").arg(copied).arg(plans.size()));
+        report(QStringLiteral("Copied %1 in %2.")
+                   .arg(rowsText(copied),
+                        plans.size() == 1 ? QStringLiteral("1 table") : QStringLiteral("%1 tables").arg(plans.size())));
         return true;
     }
 
@@ -182,7 +179,7 @@ private:
             while (read.next()) {
                 ++inBatch;
                 for (int i = 0; i < p.columns.size(); ++i)
-                    insert.bindValue(i, coerce(read.value(i), p.targetKinds.at(i)));
+                    insert.bindValue(i, Database::coerced(read.value(i), p.targetKinds.at(i)));
                 after = read.value(keyIndex);
                 if (!insert.exec())
                     return fail(insert, error);
@@ -193,8 +190,8 @@ private:
                 return fail(read, error);
             read.finish();
             if (sinceReport.elapsed() >= 1000 && inBatch > 0) {
-                report(QStringLiteral("%1: %2 of %3 rows (%4 of %5 in all)")
-                           .arg(p.name).arg(done).arg(p.rows).arg(copied).arg(total));
+                report(QStringLiteral("%1: %2 of %3 (%4 of %5 in all)")
+                           .arg(p.name).arg(done).arg(rowsText(p.rows)).arg(copied).arg(total));
                 sinceReport.restart();
             }
             if (inBatch < kBatch)
@@ -208,7 +205,7 @@ private:
             if (!q.exec())
                 return fail(q, error);
         }
-        report(QStringLiteral("%1: %2 rows").arg(p.name).arg(done));
+        report(QStringLiteral("%1: %2").arg(p.name, rowsText(done)));
         return true;
     }
 
@@ -238,19 +235,25 @@ bool copyLogbook(const DatabaseLocation &from, const DatabaseLocation &to,
         *error = QStringLiteral("The logbook file \"%1\" does not exist.").arg(from.location);
         return false;
     }
-    QString why;
-    auto source = Database::open(from, &why);
-    if (!source) {
-        *error = QStringLiteral("The logbook to copy from cannot be opened: %1").arg(why);
-        return false;
-    }
-    auto target = Database::open(to, &why);
-    if (!target) {
-        *error = QStringLiteral("The logbook to copy to cannot be opened: %1").arg(why);
-        return false;
-    }
-    Copier copier(*source, *target, report);
-    return copier.plan(error) && copier.copy(error);
+    // One long job of the target's logbook service, which reads the source
+    // on a second connection of the same thread.
+    auto reached = std::make_shared<std::atomic_bool>(false);
+    const std::optional<bool> copied = waitForLongJob<bool>(to, [from, report, reached](JobContext &c, QString *why) -> std::optional<bool> {
+        reached->store(true);
+        QString openError;
+        Database *source = c.otherDatabase(from, &openError);
+        if (!source) {
+            *why = QStringLiteral("The logbook to copy from cannot be opened: %1").arg(openError);
+            return std::nullopt;
+        }
+        Copier copier(*source, c.database(), report);
+        if (!copier.plan(why) || !copier.copy(why))
+            return std::nullopt;
+        return true;
+    }, error);
+    if (!copied && !reached->load())
+        *error = QStringLiteral("The logbook to copy to cannot be opened: %1").arg(*error);
+    return copied.has_value();
 }
 
 } // namespace bravik::logbook

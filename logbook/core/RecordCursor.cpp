@@ -1,11 +1,9 @@
 #include "RecordCursor.h"
 
 #include "Database.h"
-#include "Dialect.h"
 #include "RecordHistory.h"
+#include "RecordRows.h"
 
-#include <QSqlQuery>
-#include <QSqlRecord>
 #include <QSysInfo>
 #include <QtGlobal>
 #include <optional>
@@ -14,22 +12,25 @@ namespace bravik::logbook {
 
 namespace {
 
-// One prepared single-row read, kept prepared between moves but reset
-// after each so no read statement stays open.
-struct RowQuery
+// A table the program does not know has no fields; its first query
+// reports the engine's message.
+TableDef tableNamed(const QString &table)
 {
-    QString sql;
-    std::optional<QSqlQuery> query;
-};
+    const TableDef *known = findTable(table);
+    return known ? *known : TableDef{table, {}, {}, true, {}};
+}
 
 } // namespace
 
 struct RecordCursor::Private
 {
     enum class State { NoRow, Stored, New };
+    using Step = RecordRows::Step;
 
     Database &database;
     TableDef def;
+    bool hasCorrections = false;   // a table of the logbook's own
+    RecordRows rows;
     State state = State::NoRow;
     qint64 key = -1;
     QHash<QString, QVariant> values;
@@ -40,8 +41,10 @@ struct RecordCursor::Private
     quint64 generation = 0;
     qint64 attemptedKey = -1;      // the key the last insert got, before its commit
     qint64 unknownInsertKey = -1;  // a new row whose commit went unanswered
-
-    RowQuery first, last, next, previous, byKey;
+    qint64 committedKey = -1;      // the row the last write committed
+    FileIdentity openedFile;       // the logbook file the rows shown came from
+    std::function<bool()> commitGate;
+    RecordCursor::SameTransaction alsoWrite;   // saveWith()'s write, for one store
 
     // The row as it was read or last stored here: the values the changed
     // fields had before they were changed (the others are still as read),
@@ -56,52 +59,21 @@ struct RecordCursor::Private
     // storing again goes over that change, a move keeps it.
     bool conflict = false;
     QHash<QString, QVariant> theirs;
-    bool hasCorrections = false;   // a table of the logbook's own
-    // Stores of a changed row, kept prepared by their set of fields, and
-    // the history's insert.
-    QHash<QString, QSqlQuery> updates;
+    // The history's insert, kept prepared.
     std::optional<QSqlQuery> historyInsert;
 
     Private(Database &db, const QString &table)
         : database(db)
+        , def(tableNamed(table))
+        , hasCorrections(findTable(table) != nullptr)
+        , rows(db, def, hasCorrections)
         , generation(db.generation())
     {
-        // A table the program does not know has no fields; its first
-        // query reports the engine's message.
-        const TableDef *known = findTable(table);
-        def = known ? *known : TableDef{table, {}, {}, true};
-        QStringList columns{Dialect::quote(keyColumn())};
-        for (const QString &field : def.fields)
-            columns << Dialect::quote(field);
-        hasCorrections = known != nullptr;
-        if (known) {
-            for (const QString &field : {rowVersionColumn(), voidedColumn(), voidReasonColumn()})
-                columns << Dialect::quote(field);
-        }
-        const QString select = QStringLiteral("SELECT %1 FROM %2 ")
-                                   .arg(columns.join(QStringLiteral(", ")), Dialect::quote(def.name));
-        const QString key = Dialect::quote(keyColumn());
-        first.sql = select + QStringLiteral("ORDER BY %1 LIMIT 1").arg(key);
-        last.sql = select + QStringLiteral("ORDER BY %1 DESC LIMIT 1").arg(key);
-        next.sql = select + QStringLiteral("WHERE %1 > ? ORDER BY %1 LIMIT 1").arg(key);
-        previous.sql = select + QStringLiteral("WHERE %1 < ? ORDER BY %1 DESC LIMIT 1").arg(key);
-        byKey.sql = select + QStringLiteral("WHERE %1 = ?").arg(key);
         clearValues();
     }
 
-    QVariant emptyValue(const QString &field) const
-    {
-        return def.isBoolean(field) ? QVariant(false) : QVariant(QString());
-    }
-
-    QVariant normalised(const QString &field, const QVariant &v) const
-    {
-        if (def.isBoolean(field))
-            return QVariant(v.toBool());
-        // An emptied text is stored as an empty text, not as a missing one.
-        const QString text = v.toString();
-        return QVariant(text.isNull() ? QString::fromLatin1("") : text);
-    }
+    QVariant emptyValue(const QString &field) const { return def.emptyValue(field); }
+    QVariant normalised(const QString &field, const QVariant &v) const { return def.normalised(field, v); }
 
     void clearValues()
     {
@@ -121,9 +93,7 @@ struct RecordCursor::Private
 
     void forgetPrepared()
     {
-        for (RowQuery *rq : {&first, &last, &next, &previous, &byKey})
-            rq->query.reset();
-        updates.clear();
+        rows.forgetPrepared();
         historyInsert.reset();
     }
 
@@ -163,67 +133,36 @@ struct RecordCursor::Private
         return ok;
     }
 
-    // Runs one single-row read.  Returns false on an engine failure; else
-    // *found tells whether a row came back, and the row is current.
-    bool fetch(RowQuery &rq, const QVariant &bound, bool *found)
+    // Runs one single-row read (`rowKey` for the steps that need one).
+    // Returns false on an engine failure; else *found tells whether a row
+    // came back, and the row is current.
+    bool fetch(Step step, qint64 rowKey, bool *found)
     {
         if (!ensureConnected())
             return false;
-        if (fetchOnce(rq, bound, found))
+        if (fetchOnce(step, rowKey, found))
             return true;
-        return reconnectAfterFailure() && fetchOnce(rq, bound, found);
+        return reconnectAfterFailure() && fetchOnce(step, rowKey, found);
     }
 
-    bool fetchOnce(RowQuery &rq, const QVariant &bound, bool *found)
+    bool fetchOnce(Step step, qint64 rowKey, bool *found)
     {
-        *found = false;
-        if (!rq.query) {
-            QSqlQuery q(database.connection());
-            q.setForwardOnly(true);
-            if (!q.prepare(rq.sql)) {
-                lastError = database.failureText(q.lastError());
-                return false;
-            }
-            rq.query = std::move(q);
-        }
-        QSqlQuery &q = *rq.query;
-        if (bound.isValid())
-            q.bindValue(0, bound);
-        if (!q.exec()) {
-            lastError = database.failureText(q.lastError());
-            q.finish();
+        StoredRow row;
+        if (!rows.read(step, rowKey, &row, found, &lastError))
             return false;
-        }
-        if (q.next()) {
-            *found = true;
+        if (*found) {
             state = State::Stored;
-            key = q.value(0).toLongLong();
+            key = row.key;
             changed.clear();
             for (int i = 0; i < def.fields.size(); ++i)
-                values.insert(def.fields.at(i), normalised(def.fields.at(i), q.value(i + 1)));
+                values.insert(def.fields.at(i), normalised(def.fields.at(i), row.fields.at(i)));
             if (!shown.isEmpty())
                 shown.clear();
-            const int n = int(def.fields.size()) + 1;
-            const bool known = hasCorrections;
-            version = known ? q.value(n).toLongLong() : 0;
-            voided = known && q.value(n + 1).toBool();
-            voidReason = known ? q.value(n + 2).toString() : QString();
+            version = row.version;
+            voided = row.voided;
+            voidReason = row.voidReason;
             conflict = false;
             theirs.clear();
-        } else if (q.lastError().isValid()) {
-            lastError = database.failureText(q.lastError());
-            q.finish();
-            return false;
-        }
-        q.finish();
-        return true;
-    }
-
-    bool exec(QSqlQuery &q, const QString &sql)
-    {
-        if (!q.exec(sql)) {
-            lastError = database.failureText(q.lastError());
-            return false;
         }
         return true;
     }
@@ -231,51 +170,33 @@ struct RecordCursor::Private
     // Appends a row with the given fields; *newKey gets its key.
     bool insert(const QStringList &fields, qint64 *newKey)
     {
-        QSqlQuery q(database.connection());
-        const Dialect &dialect = database.dialect();
-        QStringList names, marks;
-        for (const QString &field : fields) {
-            names << Dialect::quote(field);
-            marks << QStringLiteral("?");
-        }
-        QString sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                          .arg(Dialect::quote(def.name), names.join(QStringLiteral(", ")),
-                               marks.join(QStringLiteral(", ")));
-        if (dialect.insertReturnsKey)
-            sql += QStringLiteral(" RETURNING ") + Dialect::quote(keyColumn());
-        if (!q.prepare(sql)) {
-            lastError = database.failureText(q.lastError());
-            return false;
-        }
-        for (int i = 0; i < fields.size(); ++i)
-            q.bindValue(i, values.value(fields.at(i)));
-        if (!q.exec()) {
-            lastError = database.failureText(q.lastError());
-            return false;
-        }
-        if (dialect.insertReturnsKey) {
-            if (!q.next()) {
-                lastError = database.failureText(q.lastError());
-                return false;
-            }
-            *newKey = q.value(0).toLongLong();
-        } else {
-            *newKey = q.lastInsertId().toLongLong();
-        }
-        q.finish();
-        return true;
+        return rows.insert(fields, values, newKey, &lastError);
+    }
+
+    // The one who asked for the write still waits for it.
+    bool mayCommit()
+    {
+        if (!commitGate || commitGate())
+            return true;
+        lastError = QStringLiteral("Storing this entry was given up before it was stored.");
+        return false;
     }
 
     // Writes the changed fields of the current row in one transaction.
     // The row counts as stored only once the commit has returned.
     bool write()
     {
-        if (changed.isEmpty() || state == State::NoRow)
+        if ((changed.isEmpty() && !alsoWrite) || state == State::NoRow)
             return true;
+        if (state == State::Stored && voided) {
+            lastError = QStringLiteral("This entry is void, so it cannot be changed. \"Restore Entry…\" makes "
+                                       "it an ordinary entry again.");
+            return false;
+        }
         if (!ensureConnected())
             return false;
         // A logbook file removed or replaced under the program takes nothing.
-        if (!database.fileIsInPlace(&lastError))
+        if (!database.fileIsInPlace(openedFile, &lastError))
             return false;
         if (!settleUnknownInsert())
             return false;
@@ -330,11 +251,11 @@ struct RecordCursor::Private
         *commitSent = false;
         *keptAsNew = false;
         attemptedKey = -1;
-        QSqlQuery tx(database.connection());
-        if (!exec(tx, database.dialect().beginWrite))
+        WriteTransaction tx(database);
+        if (!tx.begin(&lastError))
             return false;
         auto rollback = [&]() {
-            QSqlQuery(database.connection()).exec(QStringLiteral("ROLLBACK"));
+            tx.rollback();
             return false;
         };
 
@@ -369,7 +290,14 @@ struct RecordCursor::Private
                     changes.append({field, before, after});
             }
             bool present = true;
-            if (changes.isEmpty()) {
+            if (changes.isEmpty() && alsoWrite) {
+                // Nothing of the row to write, but what goes with it was
+                // decided on the row as read.
+                const Outcome o = checkVersion();
+                if (o == Outcome::Failed || o == Outcome::Conflict)
+                    return rollback();
+                present = o != Outcome::Missing;
+            } else if (changes.isEmpty()) {
                 // Nothing to write; only a row gone meanwhile needs storing.
                 if (!rowExists(key, &present))
                     return rollback();
@@ -399,10 +327,19 @@ struct RecordCursor::Private
                 attemptedKey = storedKey;
             }
         }
+        if (alsoWrite && deletedElsewhere) {
+            lastError = QStringLiteral("This entry was deleted by someone else; nothing was stored.");
+            return rollback();
+        }
+        if (alsoWrite && !alsoWrite(database, &lastError))
+            return rollback();
+        if (!mayCommit())
+            return rollback();
         *commitSent = true;
         *keptAsNew = deletedElsewhere;
-        if (!exec(tx, QStringLiteral("COMMIT")))
+        if (!tx.commit(&lastError))
             return rollback();
+        committedKey = storedKey;
 
         const bool wasNew = state == State::New || deletedElsewhere;
         state = State::Stored;
@@ -433,21 +370,7 @@ struct RecordCursor::Private
 
     bool rowExists(qint64 rowKey, bool *present)
     {
-        QSqlQuery q(database.connection());
-        q.setForwardOnly(true);
-        if (!q.prepare(QStringLiteral("SELECT 1 FROM %1 WHERE %2 = ?")
-                           .arg(Dialect::quote(def.name), Dialect::quote(keyColumn())))) {
-            lastError = database.failureText(q.lastError());
-            return false;
-        }
-        q.bindValue(0, rowKey);
-        if (!q.exec()) {
-            lastError = database.failureText(q.lastError());
-            return false;
-        }
-        *present = q.next();
-        q.finish();
-        return true;
+        return rows.exists(rowKey, present, &lastError);
     }
 
     // The version-checked store of the changed fields with their history,
@@ -456,41 +379,10 @@ struct RecordCursor::Private
     {
         const QString at = RecordCursor::stampText(QDateTime::currentDateTimeUtc());
         const QString where = RecordCursor::thisWorkstation();
-        QStringList sets;
-        for (const QString &field : fields)
-            sets << Dialect::quote(field) + QStringLiteral(" = ?");
-        for (const QString &field : {rowVersionColumn(), changedAtColumn(), changedOnColumn()})
-            sets << Dialect::quote(field) + QStringLiteral(" = ?");
-        const QString sql = QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ? AND %4 = ?")
-                                .arg(Dialect::quote(def.name), sets.join(QStringLiteral(", ")),
-                                     Dialect::quote(keyColumn()), Dialect::quote(rowVersionColumn()));
-        auto found = updates.find(sql);
-        if (found == updates.end()) {
-            QSqlQuery fresh(database.connection());
-            if (!fresh.prepare(sql)) {
-                lastError = database.failureText(fresh.lastError());
-                return Outcome::Failed;
-            }
-            found = updates.insert(sql, fresh);
-        }
-        QSqlQuery &q = *found;
-        int i = 0;
-        for (const QString &field : fields)
-            q.bindValue(i++, values.value(field));
-        q.bindValue(i++, version + 1);
-        q.bindValue(i++, at);
-        q.bindValue(i++, where);
-        q.bindValue(i++, key);
-        q.bindValue(i++, version);
-        if (!q.exec()) {
-            lastError = database.failureText(q.lastError());
-            q.finish();
-            updates.erase(found);
+        const RecordRows::Written w = rows.update(key, version, fields, values, at, where, &lastError);
+        if (w == RecordRows::Written::Failed)
             return Outcome::Failed;
-        }
-        const int touched = q.numRowsAffected();
-        q.finish();
-        if (touched == 0)
+        if (w == RecordRows::Written::Untouched)
             return whyNotStored();
         if (!history::write(database, def.name, key, changes, at, where, history::osUser(), &lastError,
                             &historyInsert)) {
@@ -500,42 +392,48 @@ struct RecordCursor::Private
         return Outcome::Stored;
     }
 
+    // The row as stored now: Same when it is there, Missing or Failed.
+    Outcome readNow(StoredRow *row)
+    {
+        bool found = false;
+        if (!rows.readCurrent(key, row, &found, &lastError))
+            return Outcome::Failed;
+        return found ? Outcome::Same : Outcome::Missing;
+    }
+
+    // The row is still as read: its version has not moved on.
+    Outcome checkVersion()
+    {
+        StoredRow row;
+        const Outcome read = readNow(&row);
+        if (read != Outcome::Same || row.version == version)
+            return read;
+        // Changed elsewhere since: the row shows it now, and what was
+        // decided on the old one is not written.
+        const Outcome o = takeTheirs(row);
+        if (o == Outcome::Same)
+            lastError = history::conflictText(row.changedOn, row.changedAt);
+        return o == Outcome::Same ? Outcome::Conflict : o;
+    }
+
     // After a store that touched no row: the row is gone, or it was changed
     // elsewhere since it was shown.  Then the row as stored there is what
     // the next store goes over, and what a move keeps.
     Outcome whyNotStored()
     {
-        QStringList columns;
-        for (const QString &field : def.fields)
-            columns << Dialect::quote(field);
-        for (const QString &field : {rowVersionColumn(), voidedColumn(), voidReasonColumn(), changedAtColumn(),
-                                     changedOnColumn()})
-            columns << Dialect::quote(field);
-        QSqlQuery q(database.connection());
-        q.setForwardOnly(true);
-        if (!q.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?")
-                           .arg(columns.join(QStringLiteral(", ")), Dialect::quote(def.name),
-                                Dialect::quote(keyColumn())))) {
-            lastError = database.failureText(q.lastError());
-            return Outcome::Failed;
-        }
-        q.bindValue(0, key);
-        if (!q.exec()) {
-            lastError = database.failureText(q.lastError());
-            return Outcome::Failed;
-        }
-        if (!q.next())
-            return Outcome::Missing;
-        const int n = int(def.fields.size());
+        StoredRow row;
+        const Outcome read = readNow(&row);
+        return read == Outcome::Same ? takeTheirs(row) : read;
+    }
+
+    Outcome takeTheirs(const StoredRow &row)
+    {
         theirs.clear();
-        for (int i = 0; i < n; ++i)
-            theirs.insert(def.fields.at(i), normalised(def.fields.at(i), q.value(i)));
-        version = q.value(n).toLongLong();
-        voided = q.value(n + 1).toBool();
-        voidReason = q.value(n + 2).toString();
-        const QString changedAt = q.value(n + 3).toString();
-        const QString changedOn = q.value(n + 4).toString();
-        q.finish();
+        for (int i = 0; i < def.fields.size(); ++i)
+            theirs.insert(def.fields.at(i), normalised(def.fields.at(i), row.fields.at(i)));
+        version = row.version;
+        voided = row.voided;
+        voidReason = row.voidReason;
         // Our store goes over theirs: the history compares with theirs, and
         // the fields nobody changed here show theirs.
         bool differs = false;
@@ -553,7 +451,7 @@ struct RecordCursor::Private
             return Outcome::Same;
         }
         conflict = true;
-        lastError = history::conflictText(changedOn, changedAt);
+        lastError = history::conflictText(row.changedOn, row.changedAt);
         return Outcome::Conflict;
     }
 
@@ -562,6 +460,11 @@ struct RecordCursor::Private
     // dropped and the row as stored there is kept.
     bool leave(RecordCursor *self)
     {
+        if (state == State::Stored && voided && !changed.isEmpty()) {
+            // A void entry takes no edits (the window lets none in).
+            self->discardChanges();
+            return true;
+        }
         if (conflict) {
             for (const QString &field : def.fields)
                 values.insert(field, theirs.value(field));
@@ -590,11 +493,12 @@ const TableDef &RecordCursor::table() const
 
 bool RecordCursor::open()
 {
+    d->openedFile = d->database.openedFile();
     d->state = Private::State::NoRow;
     d->key = -1;
     d->clearValues();
     bool found = false;
-    if (!d->fetch(d->first, QVariant(), &found)) {
+    if (!d->fetch(Private::Step::First, -1, &found)) {
         Q_EMIT failed(d->lastError);
         return false;
     }
@@ -615,6 +519,15 @@ bool RecordCursor::isNewRow() const
 bool RecordCursor::isChanged() const
 {
     return !d->changed.isEmpty();
+}
+
+QStringList RecordCursor::changedFields() const
+{
+    QStringList out;
+    for (const QString &field : d->def.fields)
+        if (d->changed.contains(field))
+            out << field;
+    return out;
 }
 
 qint64 RecordCursor::currentKey() const
@@ -647,11 +560,59 @@ void RecordCursor::setValue(const QString &field, const QVariant &value)
 
 bool RecordCursor::save()
 {
-    if (!d->write()) {
+    d->committedKey = -1;
+    const bool ok = d->write();
+    // Stored also when the row went elsewhere and was kept as a new one.
+    if (d->committedKey >= 0)
+        Q_EMIT stored(d->committedKey);
+    if (!ok) {
         Q_EMIT failed(d->lastError);
         return false;
     }
     return true;
+}
+
+bool RecordCursor::saveWith(SameTransaction alsoWrite)
+{
+    d->alsoWrite = std::move(alsoWrite);
+    const bool ok = save();
+    d->alsoWrite = {};
+    return ok;
+}
+
+bool RecordCursor::storeDecision(const QString &field, const QVariant &value, SameTransaction alsoWrite)
+{
+    if (d->state != Private::State::Stored) {
+        d->lastError = QStringLiteral("This entry is not stored yet.");
+        return false;
+    }
+    if (isChanged() && !save())
+        return false;
+    if (!field.isEmpty())
+        setValue(field, value);
+    if (saveWith(std::move(alsoWrite)))
+        return true;
+    discardChanges();
+    d->conflict = false;
+    d->theirs.clear();
+    return false;
+}
+
+void RecordCursor::setCommitGate(std::function<bool()> gate)
+{
+    d->commitGate = std::move(gate);
+}
+
+void RecordCursor::discardChanges()
+{
+    for (const QString &field : std::as_const(d->changed))
+        d->values.insert(field, d->shown.value(field, d->emptyValue(field)));
+    d->changed.clear();
+    d->shown.clear();
+    if (d->state == Private::State::New) {
+        d->newRowStampedAt = {};
+        d->newRowWorkstation.clear();
+    }
 }
 
 bool RecordCursor::beginNew()
@@ -670,7 +631,7 @@ bool RecordCursor::moveToKey(qint64 key)
     if (!d->leave(this))
         return false;
     bool found = false;
-    if (!d->fetch(d->byKey, key, &found)) {
+    if (!d->fetch(Private::Step::At, key, &found)) {
         Q_EMIT failed(d->lastError);
         return false;
     }
@@ -698,7 +659,7 @@ bool RecordCursor::moveToEnd(bool first)
     if (!d->leave(this))
         return false;
     bool found = false;
-    if (!d->fetch(first ? d->first : d->last, QVariant(), &found)) {
+    if (!d->fetch(first ? Private::Step::First : Private::Step::Last, -1, &found)) {
         Q_EMIT failed(d->lastError);
         return false;
     }
@@ -723,10 +684,10 @@ bool RecordCursor::movePrevious()
         return true;
     case Private::State::New:
         // A new row sits after the last one.
-        ok = d->fetch(d->last, QVariant(), &found);
+        ok = d->fetch(Private::Step::Last, -1, &found);
         break;
     case Private::State::Stored:
-        ok = d->fetch(d->previous, d->key, &found);
+        ok = d->fetch(Private::Step::Before, d->key, &found);
         break;
     }
     if (!ok) {
@@ -745,7 +706,7 @@ bool RecordCursor::moveNext()
     if (d->state != Private::State::Stored)
         return true;   // an untouched new row, or no row: nothing after it
     bool found = false;
-    if (!d->fetch(d->next, d->key, &found)) {
+    if (!d->fetch(Private::Step::After, d->key, &found)) {
         Q_EMIT failed(d->lastError);
         return false;
     }
@@ -779,93 +740,100 @@ QString RecordCursor::thisWorkstation()
 
 bool RecordCursor::voidRow(const QString &reason)
 {
+    return markVoid(true, reason);
+}
+
+bool RecordCursor::restoreRow(const QString &reason)
+{
+    return markVoid(false, reason);
+}
+
+bool RecordCursor::markVoid(bool voiding, const QString &reason)
+{
     auto refuse = [this](const QString &message) {
         d->lastError = message;
         Q_EMIT failed(message);
         return false;
     };
     if (reason.trimmed().isEmpty())
-        return refuse(QStringLiteral("A void entry needs a reason. The entry was not voided."));
+        return refuse(voiding ? QStringLiteral("A void entry needs a reason. The entry was not voided.")
+                              : QStringLiteral("Restoring a void entry needs a reason. The entry stays void."));
     // Edits typed into the row are stored first, as on any move.
     if (!save())
         return false;
     if (d->state != Private::State::Stored)
-        return refuse(QStringLiteral("This entry is not stored yet, so there is nothing to void."));
-    if (d->voided)
+        return refuse(voiding ? QStringLiteral("This entry is not stored yet, so there is nothing to void.")
+                              : QStringLiteral("This entry is not stored yet, so there is nothing to restore."));
+    if (voiding && d->voided)
         return refuse(QStringLiteral("This entry is void already (%1).").arg(d->voidReason));
+    if (!voiding && !d->voided)
+        return refuse(QStringLiteral("This entry is not void, so there is nothing to restore."));
     if (!d->ensureConnected()) {
         Q_EMIT failed(d->lastError);
         return false;
     }
-    if (!d->database.fileIsInPlace(&d->lastError)) {
+    if (!d->database.fileIsInPlace(d->openedFile, &d->lastError)) {
         Q_EMIT failed(d->lastError);
         return false;
     }
-    QSqlDatabase db = d->database.connection();
-    QSqlQuery tx(db);
-    if (!d->exec(tx, d->database.dialect().beginWrite)) {
+    WriteTransaction tx(d->database);
+    if (!tx.begin(&d->lastError)) {
         Q_EMIT failed(d->lastError);
         return false;
     }
     const QString at = stampText(QDateTime::currentDateTimeUtc());
     const QString where = thisWorkstation();
+    // The history keeps both reasons: a void's as its new value, a
+    // restore's beside the void's it ends.
+    const history::Change change = voiding ? history::Change{voidedColumn(), QString(), reason}
+                                           : history::Change{history::restoredField(), d->voidReason, reason};
     QString message;
     bool stored = false;
-    {
-        QSqlQuery q(db);
-        // A void is not a change of the fields: it marks the entry as it is
-        // stored now, whoever changed it last.
-        const QString sql = QStringLiteral("UPDATE %1 SET %2 = ?, %3 = ?, %4 = %4 + 1, %5 = ?, %6 = ? "
-                                           "WHERE %7 = ? AND NOT %2")
-                                .arg(Dialect::quote(d->def.name), Dialect::quote(voidedColumn()),
-                                     Dialect::quote(voidReasonColumn()), Dialect::quote(rowVersionColumn()),
-                                     Dialect::quote(changedAtColumn()), Dialect::quote(changedOnColumn()),
-                                     Dialect::quote(keyColumn()));
-        if (!q.prepare(sql)) {
-            message = d->database.failureText(q.lastError());
-        } else {
-            q.bindValue(0, true);
-            q.bindValue(1, reason);
-            q.bindValue(2, at);
-            q.bindValue(3, where);
-            q.bindValue(4, d->key);
-            if (!q.exec()) {
-                message = d->database.failureText(q.lastError());
-            } else if (q.numRowsAffected() == 0) {
-                bool present = false;
-                if (!d->rowExists(d->key, &present))
-                    message = d->lastError;
-                else
-                    message = present ? QStringLiteral("This entry was voided on another computer already.")
-                                      : QStringLiteral("This entry is no longer in the logbook; someone may have deleted it.");
-            } else if (!history::write(d->database, d->def.name, d->key,
-                                       {{voidedColumn(), QString(), reason}}, at, where, history::osUser(), &message)) {
-            } else {
-                stored = true;
-            }
-        }
+    switch (d->rows.setVoid(d->key, voiding, reason, at, where, &message)) {
+    case RecordRows::Written::Failed:
+        break;
+    case RecordRows::Written::Untouched: {
+        bool present = false;
+        if (!d->rowExists(d->key, &present))
+            message = d->lastError;
+        else if (!present)
+            message = QStringLiteral("This entry is no longer in the logbook; someone may have deleted it.");
+        else
+            message = voiding ? QStringLiteral("This entry was voided on another computer already.")
+                              : QStringLiteral("This entry was restored on another computer already.");
+        break;
     }
-    if (stored && !d->exec(tx, QStringLiteral("COMMIT"))) {
+    case RecordRows::Written::Touched:
+        if (!history::write(d->database, d->def.name, d->key, {change}, at, where, history::osUser(), &message))
+            break;
+        if (!d->mayCommit())
+            message = d->lastError;
+        else
+            stored = true;
+        break;
+    }
+    if (stored && !tx.commit(&d->lastError)) {
         message = d->lastError;
         stored = false;
     }
     if (!stored) {
-        QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
+        tx.rollback();
         d->lastError = message;
         // Show the entry as it is stored now (voided elsewhere, say).
         bool found = false;
-        if (d->fetch(d->byKey, d->key, &found) && found)
+        if (d->fetch(Private::Step::At, d->key, &found) && found)
             Q_EMIT rowShown();
         d->lastError = message;
         Q_EMIT failed(message);
         return false;
     }
+    Q_EMIT this->stored(d->key);
     bool found = false;
-    if (!d->fetch(d->byKey, d->key, &found) || !found) {
+    if (!d->fetch(Private::Step::At, d->key, &found) || !found) {
         // Stored; only reading it back failed.
         d->version += 1;
-        d->voided = true;
-        d->voidReason = reason;
+        d->voided = voiding;
+        d->voidReason = voiding ? reason : QString();
     }
     Q_EMIT rowShown();
     return true;

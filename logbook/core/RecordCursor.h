@@ -9,6 +9,7 @@
 #include <QSet>
 #include <QString>
 #include <QVariant>
+#include <functional>
 #include <memory>
 
 namespace bravik::logbook {
@@ -53,6 +54,7 @@ public:
     bool hasRow() const;      // on a stored row or a new row
     bool isNewRow() const;    // on a row that is not stored yet
     bool isChanged() const;   // some field of the current row changed
+    QStringList changedFields() const;   // in the table's order
     qint64 currentKey() const;   // the stored row's key, or -1
 
     // The current row's value: a QString for text fields (empty for a
@@ -85,13 +87,37 @@ public:
     // Stores the current row if it changed (the row is being left because
     // the window closes).  A new row becomes a stored row.
     bool save();
+    // Stores the current row as save() does, and writes `alsoWrite` in the
+    // same transaction: both land or neither.  A stored row whose version
+    // moved on since it was read is refused as on any store, even with no
+    // field changed here.
+    using SameTransaction = std::function<bool(Database &database, QString *error)>;
+    bool saveWith(SameTransaction alsoWrite);
+    // A decision about the current stored row (a merge conflict settled):
+    // its edits are stored first, then `field` set to `value` (none: no
+    // field changes) is stored with `alsoWrite` as saveWith() does.
+    // Refused, the row shows what is stored now and the decision leaves
+    // nothing behind.
+    bool storeDecision(const QString &field, const QVariant &value, SameTransaction alsoWrite);
 
     // Marks the current stored row void with a reason (required), after
     // storing its edits; the row stays in the table and in navigation.
     bool voidRow(const QString &reason);
+    // Makes the current void row an ordinary one again, with a reason
+    // (required) that the history keeps beside the void's.
+    bool restoreRow(const QString &reason);
     // The current stored row's edit history, newest first (none for a new
-    // row).
+    // row); values longer than history::shownLength() come shortened (see
+    // history::read).
     bool readHistory(QList<history::Entry> *entries);
+
+    // Asked just before every commit: false rolls the write back (the
+    // one who asked for it no longer waits for it), and the row stays
+    // changed.  None: every write commits.
+    void setCommitGate(std::function<bool()> gate);
+    // Forgets the edits of the current row: its fields show the values
+    // as read again (the row stays where it is; a new row stays new).
+    void discardChanges();
 
     // The row as read: how often it was changed after its first store, and
     // whether it is void.
@@ -109,10 +135,14 @@ Q_SIGNALS:
     // A different row (or a new empty row) is current: show it.
     void rowShown();
     void failed(const QString &engineMessage);
+    // A row was written and committed (stored, changed, voided or
+    // restored): its key.
+    void stored(qint64 key);
 
 private:
     // First or last row of the table; no row when the table is empty.
     bool moveToEnd(bool first);
+    bool markVoid(bool voiding, const QString &reason);
 
     struct Private;
     std::unique_ptr<Private> d;

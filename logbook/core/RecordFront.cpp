@@ -1,17 +1,15 @@
 #include "RecordFront.h"
 
-#include "NativeHandle.h"
+#include "LogbookService.h"
 #include "RecordCursor.h"
+#include "RecordRows.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QMutex>
+#include <QFileInfo>
+#include <QJsonArray>
 #include <QPointer>
-#include <QSemaphore>
-#include <QThread>
 #include <QTimer>
-#include <atomic>
-#include <thread>
 
 namespace bravik::logbook {
 
@@ -20,87 +18,67 @@ namespace {
 using Request = RecordFront::Request;
 using Edits = QList<QPair<QString, QVariant>>;
 
-struct Job
-{
-    quint64 id = 0;
-    Request what = Request::Open;
-    Edits edits;
-    qint64 key = -1;          // for MoveToKey
-    QString text;             // for Void: the reason
-    QDateTime stampAt;        // the new row's hidden stamp, when set
-    QString stampWorkstation;
-};
-
-// A row as the thread's cursor has it after a request.
+// A row as the front shows it, and as the service's cursor has it after a
+// job.
 struct RowState
 {
     bool hasRow = false;
     bool isNew = false;
-    bool changed = false;
+    QStringList changed;   // the fields changed and not stored yet
     qint64 key = -1;
     QHash<QString, QVariant> values;
     qint64 version = 0;
     bool voided = false;
     QString voidReason;
     bool conflict = false;
+    QList<conflicts::Open> conflicts;   // open merge conflicts of the stored row
 };
 
-struct Answer
+// What one job takes to the service.
+struct Job
 {
-    quint64 id = 0;
     Request what = Request::Open;
+    QString table;
+    qint64 key = -1;          // MoveToKey, HistoryValues
+    QString text;             // Void, Restore: the reason
+    RecordFront::Stamp stamp; // Entry
+    Edits edits;              // every changed field of the row shown
+    // The row the window shows: after a job that was given up on, the
+    // cursor is brought back to it first.
+    bool resync = false;
+    bool hasRow = false;
+    bool isNew = false;
+    qint64 rowKey = -1;
+    bool conflict = false;
+    QString settledField;     // Settle: the field set and its value (none: kept as it is)
+    QVariant settledValue;
+};
+
+// What the job brings back.
+struct Outcome
+{
+    bool ran = false;       // the cursor was there to run it
     bool ok = false;
     QString error;
+    bool hasSnapshot = false;
     RowState row;
     QList<history::Entry> history;
+    QList<qint64> stored;   // rows written and committed
+    QString oldValue, newValue;
 };
 
-// What the front and its thread share; it outlives whichever goes first.
-struct Channel
+// The client's state on the service's side: the cursor on the service's
+// connection, and the job running it now (for the commit gate).
+struct CursorState
 {
-    QMutex mutex;
-    QList<Answer> answers;
-    QSemaphore ready;
-    std::atomic<quint64> abandonedUpTo{0};
-    std::shared_ptr<native::Canceller> canceller;
-    qint64 timeoutMs = 20000;
-
-    bool abandoned(quint64 id) const { return id <= abandonedUpTo.load(); }
-    std::shared_ptr<native::Canceller> currentCanceller()
-    {
-        QMutexLocker lock(&mutex);
-        return canceller;
-    }
+    std::unique_ptr<RecordCursor> cursor;
+    JobContext *context = nullptr;
 };
-
-std::chrono::milliseconds &patienceSetting()
-{
-    static std::chrono::milliseconds p{0};
-    return p;
-}
 
 QList<RecordFront *> &liveFronts()
 {
     static QList<RecordFront *> fronts;
     return fronts;
-}
-
-// Threads whose work is not finished yet, fronts gone or not.
-QList<QPointer<QThread>> &liveThreads()
-{
-    static QList<QPointer<QThread>> threads;
-    return threads;
-}
-
-QThread *startThread(const QString &name)
-{
-    auto *thread = new QThread;
-    thread->setObjectName(name);
-    QObject::connect(thread, &QThread::finished, thread, &QObject::deleteLater);
-    liveThreads().removeAll(nullptr);
-    liveThreads() << thread;
-    thread->start();
-    return thread;
 }
 
 QString keptText(const QString &message)
@@ -110,241 +88,327 @@ QString keptText(const QString &message)
                                          "Waiting for it was stopped; the entry is kept here and can be stored again.");
 }
 
-QString timeoutText(qint64 ms)
+RowState snapshot(const RecordCursor &cursor)
 {
-    return keptText(QCoreApplication::translate("RecordFront", "The logbook did not answer within %1 s.")
-                        .arg(double(ms) / 1000.0));
+    RowState r;
+    r.hasRow = cursor.hasRow();
+    r.isNew = cursor.isNewRow();
+    r.changed = cursor.changedFields();
+    r.key = cursor.currentKey();
+    for (const QString &field : cursor.table().fields)
+        r.values.insert(field, cursor.value(field));
+    r.version = cursor.rowVersion();
+    r.voided = cursor.isVoided();
+    r.voidReason = cursor.voidReason();
+    r.conflict = cursor.hasConflict();
+    return r;
+}
+
+// The row with the merge conflicts still open on it.
+RowState snapshotWithConflicts(JobContext &c, const RecordCursor &cursor)
+{
+    RowState r = snapshot(cursor);
+    QString error;
+    if (r.hasRow && !r.isNew && !conflicts::openOf(c.database(), cursor.table().name, r.key, &r.conflicts, &error))
+        qWarning("The merge conflicts of %s could not be read: %s", qPrintable(cursor.table().name), qPrintable(error));
+    return r;
+}
+
+bool isMove(Request what)
+{
+    switch (what) {
+    case Request::First:
+    case Request::Previous:
+    case Request::Next:
+    case Request::Last:
+    case Request::BeginNew:
+    case Request::MoveToKey:
+    case Request::Entry:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// After a job that was given up on: the cursor may have moved on, or begun
+// a new row, before the job ended, while the window still shows the row it
+// had.  The cursor goes back to that row; a store the job found refused
+// (changed elsewhere) is told before anything else.
+bool realign(RecordCursor &cursor, const Job &job, Outcome *out)
+{
+    bool samePlace = false;
+    if (!job.hasRow)
+        samePlace = !cursor.hasRow();
+    else if (job.isNew)
+        samePlace = cursor.isNewRow();
+    else
+        samePlace = cursor.currentKey() == job.rowKey;
+    bool extraEdits = false;
+    for (const QString &field : cursor.changedFields()) {
+        const bool sent = std::any_of(job.edits.begin(), job.edits.end(),
+                                      [&field](const auto &e) { return e.first == field; });
+        if (!sent)
+            extraEdits = true;
+    }
+    if (!samePlace || extraEdits) {
+        cursor.discardChanges();
+        bool ok = true;
+        if (job.hasRow && !job.isNew && cursor.currentKey() != job.rowKey)
+            ok = cursor.moveToKey(job.rowKey);
+        else if (job.hasRow && job.isNew && !cursor.isNewRow())
+            ok = cursor.beginNew();
+        if (!ok) {
+            out->error = cursor.lastError();
+            return false;
+        }
+    }
+    return true;
+}
+
+Outcome runJob(JobContext &c, const Job &job)
+{
+    Outcome out;
+    auto &state = c.state<CursorState>([] { return new CursorState; });
+    if (job.what == Request::Open) {
+        // The logbook file was removed, moved or replaced since this
+        // connection opened it: a window opening now works on the file
+        // that stands there now, and none is made in place of a missing
+        // one.  (Windows opened before store nothing into another file.)
+        QString error;
+        if (!c.database().fileIsInPlace(&error)) {
+            if (QFileInfo::exists(c.location().location)) {
+                if (!c.database().reopen(&error)) {
+                    out.error = error;
+                    return out;
+                }
+            } else {
+                Database::open(c.location(), &error);
+                out.error = error;
+                return out;
+            }
+        }
+    }
+    if (job.what == Request::Open && !state.cursor) {
+        state.cursor = std::make_unique<RecordCursor>(c.database(), job.table);
+        CursorState *s = &state;
+        state.cursor->setCommitGate([s] { return !s->context || s->context->mayCommit(); });
+    }
+    if (!state.cursor) {
+        out.error = QStringLiteral("The logbook is not open.");
+        return out;
+    }
+    RecordCursor &cursor = *state.cursor;
+    state.context = &c;
+    out.ran = true;
+    const auto connection = QObject::connect(&cursor, &RecordCursor::stored, [&out](qint64 key) {
+        if (!out.stored.contains(key))
+            out.stored << key;
+    });
+    auto finish = [&]() {
+        QObject::disconnect(connection);
+        state.context = nullptr;
+        if (!out.ok && out.error.isEmpty())
+            out.error = cursor.lastError();
+    };
+
+    if (job.what == Request::Open) {
+        out.ok = cursor.open();
+        if (out.ok) {
+            out.hasSnapshot = true;
+            out.row = snapshotWithConflicts(c, cursor);
+        }
+        finish();
+        return out;
+    }
+    if (job.resync && !realign(cursor, job, &out)) {
+        finish();
+        return out;
+    }
+    for (const auto &[field, value] : job.edits)
+        cursor.setValue(field, value);
+    if (job.resync && cursor.hasConflict() && !job.conflict) {
+        // The store given up on found the entry changed elsewhere.
+        out.error = cursor.lastError();
+        out.hasSnapshot = true;
+        out.row = snapshot(cursor);
+        finish();
+        return out;
+    }
+
+    switch (job.what) {
+    case Request::Save:
+        out.ok = cursor.save();
+        break;
+    case Request::History:
+        out.ok = cursor.readHistory(&out.history);
+        break;
+    case Request::HistoryValues:
+        out.ok = history::readValues(c.database(), job.key, &out.oldValue, &out.newValue, &out.error);
+        break;
+    case Request::Void:
+        out.ok = cursor.voidRow(job.text);
+        break;
+    case Request::Restore:
+        out.ok = cursor.restoreRow(job.text);
+        break;
+    case Request::Settle: {
+        const QString at = RecordCursor::stampText(QDateTime::currentDateTimeUtc());
+        const QString id = job.text;
+        out.ok = cursor.storeDecision(job.settledField, job.settledValue, [id, at](Database &db, QString *error) {
+            return conflicts::settle(db, id, at, RecordCursor::thisWorkstation(), error);
+        });
+        break;
+    }
+    default: {
+        // A move stores the row first, unless its last store was refused
+        // for a change made elsewhere: then the move keeps that change.
+        out.ok = cursor.hasConflict() || cursor.save();
+        if (!out.ok)
+            break;
+        switch (job.what) {
+        case Request::First: out.ok = cursor.moveFirst(); break;
+        case Request::Previous: out.ok = cursor.movePrevious(); break;
+        case Request::Next: out.ok = cursor.moveNext(); break;
+        case Request::Last: out.ok = cursor.moveLast(); break;
+        case Request::BeginNew: out.ok = cursor.beginNew(); break;
+        case Request::MoveToKey: out.ok = cursor.moveToKey(job.key); break;
+        case Request::Entry:
+            out.ok = cursor.beginNew();
+            if (out.ok) {
+                for (const auto &[field, value] : job.stamp.fields)
+                    cursor.setValue(field, value);
+                cursor.stampNewRow(job.stamp.utc, job.stamp.workstation);
+            }
+            break;
+        default: break;
+        }
+    }
+    }
+    out.hasSnapshot = true;
+    out.row = job.what == Request::History || job.what == Request::HistoryValues ? snapshot(cursor)
+                                                                                  : snapshotWithConflicts(c, cursor);
+    finish();
+    return out;
+}
+
+// "record" writes kept at quitting: each row of the table as the window
+// left it unstored.
+QJsonObject rowForKeeping(const TableDef &def, qint64 key, const QHash<QString, QVariant> &values,
+                          const QStringList &changed, const QDateTime &stampedAt, const QString &workstation)
+{
+    QJsonObject v;
+    for (const QString &field : def.fields)
+        v.insert(field, QJsonValue::fromVariant(values.value(field)));
+    QJsonObject row;
+    row.insert(QStringLiteral("key"), key);
+    row.insert(QStringLiteral("values"), v);
+    row.insert(QStringLiteral("changed"), QJsonArray::fromStringList(changed));
+    if (stampedAt.isValid()) {
+        row.insert(QStringLiteral("stampedAt"), RecordCursor::stampText(stampedAt));
+        row.insert(QStringLiteral("workstation"), workstation);
+    }
+    return row;
+}
+
+QString describeRow(const TableDef &def, const QHash<QString, QVariant> &values, const QStringList &fields)
+{
+    QStringList parts;
+    for (const QString &field : fields) {
+        QString v = values.value(field).toString();
+        v.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+        parts << QStringLiteral("%1 = \"%2\"").arg(field, v);
+    }
+    return def.name + QStringLiteral(": ") + parts.join(QStringLiteral(", "));
+}
+
+bool storeKept(Database &db, const QJsonObject &data, QString *error)
+{
+    const QString table = data.value(QStringLiteral("table")).toString();
+    const TableDef *def = findTable(table);
+    if (!def) {
+        *error = QStringLiteral("the logbook has no table %1").arg(table);
+        return false;
+    }
+    for (const QJsonValue &r : data.value(QStringLiteral("rows")).toArray()) {
+        const QJsonObject row = r.toObject();
+        const qint64 key = row.value(QStringLiteral("key")).toInteger(-1);
+        const QJsonObject values = row.value(QStringLiteral("values")).toObject();
+        QStringList fields;
+        for (const QJsonValue &f : row.value(QStringLiteral("changed")).toArray())
+            fields << f.toString();
+        RecordCursor cursor(db, table);
+        bool asNew = key < 0;
+        if (!asNew && !cursor.moveToKey(key)) {
+            // Gone since: what the window showed is kept as a new entry.
+            bool present = true;
+            QString lookFailed;   // the move's failure is the one told
+            if (!RecordRows(db, *def, true).exists(key, &present, &lookFailed)) {
+                *error = cursor.lastError();
+                return false;
+            }
+            if (present) {
+                *error = cursor.lastError();
+                return false;
+            }
+            asNew = true;
+            fields = def->fields;
+        }
+        if (asNew && !cursor.beginNew()) {
+            *error = cursor.lastError();
+            return false;
+        }
+        for (const QString &field : fields)
+            cursor.setValue(field, values.value(field).toVariant());
+        if (asNew && row.contains(QStringLiteral("stampedAt")))
+            cursor.stampNewRow(QDateTime::fromString(row.value(QStringLiteral("stampedAt")).toString(), Qt::ISODate),
+                               row.value(QStringLiteral("workstation")).toString());
+        if (!cursor.save()) {
+            *error = cursor.lastError();
+            return false;
+        }
+    }
+    return true;
 }
 
 } // namespace
 
-// Lives on the connection's thread: the connection, the schema check and
-// the synchronous cursor.
-class FrontWorker : public QObject
+struct RecordFront::Item
 {
-    Q_OBJECT
-public:
-    FrontWorker(const DatabaseLocation &where, const QString &table, std::shared_ptr<Channel> channel)
-        : m_where(where)
-        , m_table(table)
-        , m_channel(std::move(channel))
-    {
-    }
-
-    void run(const Job &job)
-    {
-        m_clock.start();
-        m_job = job.id;
-        m_timedOut = false;
-        Answer a;
-        a.id = job.id;
-        a.what = job.what;
-        if (job.what == Request::Open) {
-            open(&a);
-        } else if (!m_cursor) {
-            a.error = m_openError.isEmpty() ? QStringLiteral("The logbook is not open.") : m_openError;
-        } else {
-            for (const auto &[field, value] : job.edits)
-                m_cursor->setValue(field, value);
-            if (job.stampAt.isValid())
-                m_cursor->stampNewRow(job.stampAt, job.stampWorkstation);
-            if (job.what == Request::History) {
-                a.ok = m_cursor->readHistory(&a.history);
-            } else if (job.what == Request::Void) {
-                a.ok = m_cursor->voidRow(job.text);
-            } else {
-                // After a store refused for a change made elsewhere, a move
-                // keeps that change: the cursor drops the edits itself.
-                const bool keepTheirs = job.what != Request::Save && m_cursor->hasConflict();
-                a.ok = keepTheirs || m_cursor->save();
-                if (a.ok && job.what != Request::Save && !m_channel->abandoned(job.id))
-                    a.ok = move(job);
-            }
-            if (!a.ok)
-                a.error = m_timedOut ? timeoutText(m_channel->timeoutMs) : m_cursor->lastError();
-        }
-        if (m_cursor)
-            a.row = snapshot();
-        refreshCanceller();
-        {
-            QMutexLocker lock(&m_channel->mutex);
-            m_channel->answers << a;
-        }
-        m_channel->ready.release();
-        Q_EMIT answered();
-    }
-
-    void closeDown()
-    {
-        if (auto c = m_channel->currentCanceller())
-            c->forget();
-        m_cursor.reset();
-        m_database.reset();
-        QThread::currentThread()->quit();
-    }
-
-Q_SIGNALS:
-    void answered();
-
-private:
-    void open(Answer *a)
-    {
-        if (m_cursor) {
-            a->ok = m_cursor->open();
-            if (!a->ok)
-                a->error = m_cursor->lastError();
-            return;
-        }
-        QString error;
-        m_database = Database::open(m_where, &error);
-        if (!m_database) {
-            a->error = m_openError = error;
-            return;
-        }
-        // Lock waits end when the user stops waiting or the statement
-        // has run out of time.
-        // The front's own timer ends a wait first; this deadline, a little
-        // later, is for when nobody is there to end it.
-        native::setLockWait(m_database->connection(), [this] {
-            if (m_channel->abandoned(m_job))
-                return true;
-            if (m_clock.elapsed() <= m_channel->timeoutMs + 1000)
-                return false;
-            m_timedOut = true;
-            return true;
-        });
-        m_cursor = std::make_unique<RecordCursor>(*m_database, m_table);
-        a->ok = m_cursor->open();
-        if (!a->ok) {
-            a->error = m_openError = m_cursor->lastError();
-            m_cursor.reset();
-            m_database.reset();
-        }
-    }
-
-    bool move(const Job &job)
-    {
-        const qint64 before = m_cursor->currentKey();
-        bool ok = false;
-        switch (job.what) {
-        case Request::First: ok = m_cursor->moveFirst(); break;
-        case Request::Previous: ok = m_cursor->movePrevious(); break;
-        case Request::Next: ok = m_cursor->moveNext(); break;
-        case Request::Last: ok = m_cursor->moveLast(); break;
-        case Request::BeginNew: ok = m_cursor->beginNew(); break;
-        case Request::MoveToKey: ok = m_cursor->moveToKey(job.key); break;
-        case Request::Open:
-        case Request::Save:
-        case Request::History:
-        case Request::Void: return true;
-        }
-        // Given up on while it ran: go back to the row the user still
-        // sees where one step does it.
-        if (ok && m_channel->abandoned(job.id) && m_cursor->currentKey() != before) {
-            if (job.what == Request::Next || job.what == Request::BeginNew)
-                m_cursor->movePrevious();
-            else if (job.what == Request::Previous)
-                m_cursor->moveNext();
-        }
-        return ok;
-    }
-
-    RowState snapshot() const
-    {
-        RowState r;
-        r.hasRow = m_cursor->hasRow();
-        r.isNew = m_cursor->isNewRow();
-        r.changed = m_cursor->isChanged();
-        r.key = m_cursor->currentKey();
-        for (const QString &field : m_cursor->table().fields)
-            r.values.insert(field, m_cursor->value(field));
-        r.version = m_cursor->rowVersion();
-        r.voided = m_cursor->isVoided();
-        r.voidReason = m_cursor->voidReason();
-        r.conflict = m_cursor->hasConflict();
-        return r;
-    }
-
-    void refreshCanceller()
-    {
-        if (!m_database) {
-            QMutexLocker lock(&m_channel->mutex);
-            m_channel->canceller.reset();
-            return;
-        }
-        if (m_cancellerReady && m_generation == m_database->generation())
-            return;
-        m_generation = m_database->generation();
-        m_cancellerReady = true;
-        auto c = native::cancellerFor(m_database->connection());
-        QMutexLocker lock(&m_channel->mutex);
-        if (m_channel->canceller)
-            m_channel->canceller->forget();
-        m_channel->canceller = std::move(c);
-    }
-
-    DatabaseLocation m_where;
-    QString m_table;
-    std::shared_ptr<Channel> m_channel;
-    std::unique_ptr<Database> m_database;
-    std::unique_ptr<RecordCursor> m_cursor;
-    QString m_openError;
-    QElapsedTimer m_clock;
-    std::atomic<quint64> m_job{0};
-    quint64 m_generation = 0;
-    bool m_cancellerReady = false;
-    bool m_timedOut = false;
+    enum Kind { Req, Edit, Callback } kind = Req;
+    Request what = Request::Open;
+    Done done;
+    ValuesDone valuesDone;
+    QString field;
+    QVariant value;
+    qint64 key = -1;
+    QString text;
+    Stamp stamp;
 };
 
 struct RecordFront::Private
 {
     enum class OpenState { NotAsked, Opening, Open, Failed };
-    struct Item
-    {
-        enum Kind { Req, Edit, Callback, Stamp } kind = Req;
-        Request what = Request::Open;
-        Done done;
-        QString field;     // for Stamp: the workstation
-        QVariant value;    // for Stamp: the time
-        qint64 key = -1;
-        QString text;      // for Void: the reason
-    };
 
     DatabaseLocation where;
     TableDef def;
-    std::chrono::milliseconds timeout;
-    std::shared_ptr<Channel> channel = std::make_shared<Channel>();
-    QThread *thread = nullptr;
-    FrontWorker *worker = nullptr;
+    std::unique_ptr<LogbookClient> client;
 
     OpenState openState = OpenState::NotAsked;
     RowState row;
     QSet<QString> changed;
+    // The hidden stamp of the new row shown, when a submission began it.
+    QDateTime rowStampedAt;
+    QString rowWorkstation;
     QString lastError;
     QList<history::Entry> history;
-    Edits pending;     // edits not sent yet
-    QDateTime pendingStampAt;
-    QString pendingStampWorkstation;
     QList<Item> queue;
-    quint64 nextId = 0;
-    quint64 inFlight = 0;
-    Request inFlightWhat = Request::Open;
-    Done inFlightDone;
-    bool waiting = false;
-    QTimer waitTimer;
-    QTimer timeoutTimer;
+    bool inFlight = false;
+    // The last job was given up on: the next one brings the cursor back to
+    // the row shown here.
+    bool resync = false;
 
-    QVariant emptyValue(const QString &field) const
-    {
-        return def.isBoolean(field) ? QVariant(false) : QVariant(QString());
-    }
-    QVariant normalised(const QString &field, const QVariant &v) const
-    {
-        if (def.isBoolean(field))
-            return QVariant(v.toBool());
-        const QString text = v.toString();
-        return QVariant(text.isNull() ? QString::fromLatin1("") : text);
-    }
+    QVariant emptyValue(const QString &field) const { return def.emptyValue(field); }
+    QVariant normalised(const QString &field, const QVariant &v) const { return def.normalised(field, v); }
     void clearRow()
     {
         row.values.clear();
@@ -362,73 +426,46 @@ struct RecordFront::Private
         }
         row.values.insert(field, normalised(field, value));
         changed.insert(field);
-        pending.append({field, value});
     }
-    bool busy() const { return inFlight != 0 || !queue.isEmpty(); }
+    QStringList changedFields() const
+    {
+        QStringList out;
+        for (const QString &field : def.fields)
+            if (changed.contains(field))
+                out << field;
+        return out;
+    }
+    bool busy() const { return inFlight || !queue.isEmpty(); }
 };
 
-RecordFront::RecordFront(const DatabaseLocation &where, const QString &table,
-                         std::chrono::milliseconds statementTimeout, QObject *parent)
+RecordFront::RecordFront(const DatabaseLocation &where, const QString &table, QObject *parent)
     : QObject(parent)
     , d(std::make_unique<Private>())
 {
+    registerKeptWrites();
     d->where = where;
     const TableDef *known = findTable(table);
-    d->def = known ? *known : TableDef{table, {}, {}, true};
-    d->timeout = statementTimeout;
-    d->channel->timeoutMs = statementTimeout.count();
+    d->def = known ? *known : TableDef{table, {}, {}, true, {}};
     d->clearRow();
-
-    d->thread = startThread(QStringLiteral("logbook ") + table);
-    d->worker = new FrontWorker(where, table, d->channel);
-    d->worker->moveToThread(d->thread);
-    QObject::connect(d->thread, &QThread::finished, d->worker, &QObject::deleteLater);
-    connect(d->worker, &FrontWorker::answered, this, &RecordFront::deliver, Qt::QueuedConnection);
-
-    d->waitTimer.setSingleShot(true);
-    d->timeoutTimer.setSingleShot(true);
-    connect(&d->waitTimer, &QTimer::timeout, this, [this] {
-        if (d->inFlight && !d->waiting) {
-            d->waiting = true;
-            Q_EMIT waitingChanged(true);
-        }
-    });
-    connect(&d->timeoutTimer, &QTimer::timeout, this, [this] {
-        abandon(timeoutText(d->timeout.count()), true);
-    });
+    d->client = std::make_unique<LogbookClient>(where);
+    connect(d->client.get(), &LogbookClient::waitingChanged, this, &RecordFront::waitingChanged);
     liveFronts() << this;
 }
 
 RecordFront::~RecordFront()
 {
     liveFronts().removeAll(this);
-    if (d->inFlight) {
-        d->channel->abandonedUpTo = d->inFlight;
-        cancelNatively();
-    }
-    disconnect(d->worker, nullptr, this, nullptr);
-    FrontWorker *worker = d->worker;
-    QMetaObject::invokeMethod(worker, [worker] { worker->closeDown(); }, Qt::QueuedConnection);
 }
 
 const TableDef &RecordFront::table() const { return d->def; }
 const DatabaseLocation &RecordFront::location() const { return d->where; }
-
-QString RecordFront::waitingText() const
-{
-    const Dialect *dialect = Dialect::forDriver(d->where.driver);
-    if (dialect && !dialect->fileBased) {
-        const QString server = native::serverName(d->where.location);
-        if (!server.isEmpty())
-            return tr("Waiting for the logbook on %1…").arg(server);
-    }
-    return tr("Waiting for the logbook…");
-}
+LogbookClient &RecordFront::client() const { return *d->client; }
+QString RecordFront::waitingText() const { return d->client->waitingText(); }
 
 bool RecordFront::isOpen() const { return d->openState == Private::OpenState::Open; }
 bool RecordFront::openFailed() const { return d->openState == Private::OpenState::Failed; }
 bool RecordFront::isBusy() const { return d->busy(); }
-bool RecordFront::isWaiting() const { return d->waiting; }
+bool RecordFront::isWaiting() const { return d->client->isWaiting(); }
 bool RecordFront::hasRow() const { return d->row.hasRow; }
 bool RecordFront::isNewRow() const { return d->row.hasRow && d->row.isNew; }
 bool RecordFront::isChanged() const { return !d->changed.isEmpty(); }
@@ -440,25 +477,7 @@ bool RecordFront::isVoided() const { return d->row.hasRow && d->row.voided; }
 QString RecordFront::voidReason() const { return d->row.voidReason; }
 bool RecordFront::hasConflict() const { return d->row.conflict; }
 QList<history::Entry> RecordFront::history() const { return d->history; }
-
-bool RecordFront::readHistory(Done done)
-{
-    return enqueue(Request::History, -1, std::move(done));
-}
-
-bool RecordFront::voidEntry(const QString &reason, Done done)
-{
-    return enqueue(Request::Void, -1, std::move(done), reason);
-}
-
-QStringList RecordFront::changedFields() const
-{
-    QStringList out;
-    for (const QString &field : d->def.fields)
-        if (d->changed.contains(field))
-            out << field;
-    return out;
-}
+QStringList RecordFront::changedFields() const { return d->changedFields(); }
 
 void RecordFront::setValue(const QString &field, const QVariant &value)
 {
@@ -467,8 +486,8 @@ void RecordFront::setValue(const QString &field, const QVariant &value)
         return;
     }
     if (d->busy()) {
-        Private::Item it;
-        it.kind = Private::Item::Edit;
+        Item it;
+        it.kind = Item::Edit;
         it.field = field;
         it.value = value;
         d->queue << it;
@@ -479,259 +498,270 @@ void RecordFront::setValue(const QString &field, const QVariant &value)
 
 bool RecordFront::request(Request what, Done done)
 {
-    return enqueue(what, -1, std::move(done));
+    return ask(what, std::move(done));
+}
+
+bool RecordFront::ask(Request what, Done done, qint64 key, const QString &text)
+{
+    Item it;
+    it.what = what;
+    it.key = key;
+    it.text = text;
+    it.done = std::move(done);
+    return enqueue(std::move(it));
 }
 
 bool RecordFront::moveToKey(qint64 key, Done done)
 {
-    return enqueue(Request::MoveToKey, key, std::move(done));
+    return ask(Request::MoveToKey, std::move(done), key);
 }
 
-void RecordFront::stampNewRow(const QDateTime &utc, const QString &workstation)
+bool RecordFront::beginEntry(const Stamp &stamp, Done done)
 {
-    if (d->busy()) {
-        Private::Item it;
-        it.kind = Private::Item::Stamp;
-        it.value = utc;
-        it.field = workstation;
-        d->queue << it;
-        return;
-    }
-    d->pendingStampAt = utc;
-    d->pendingStampWorkstation = workstation;
+    Item it;
+    it.what = Request::Entry;
+    it.stamp = stamp;
+    it.done = std::move(done);
+    return enqueue(std::move(it));
 }
 
-bool RecordFront::enqueue(Request what, qint64 key, Done done, const QString &text)
+bool RecordFront::readHistory(Done done)
 {
-    if (what != Request::Open && d->openState == Private::OpenState::Failed) {
-        if (done)
-            done(false);
-        return false;
-    }
-    if (what == Request::Open && d->openState != Private::OpenState::Open)
-        d->openState = Private::OpenState::Opening;
-    auto result = std::make_shared<int>(-1);
-    Private::Item it;
-    it.kind = Private::Item::Req;
-    it.what = what;
-    it.key = key;
-    it.text = text;
-    it.done = [result, done](bool ok) {
-        *result = ok ? 1 : 0;
-        if (done)
-            done(ok);
-    };
-    d->queue << it;
-    pump();
-    if (patience().count() > 0 && *result < 0) {
-        QElapsedTimer clock;
-        clock.start();
-        while (*result < 0 && clock.elapsed() < patience().count()) {
-            if (d->channel->ready.tryAcquire(1, int(patience().count() - clock.elapsed())))
-                deliver();
+    return request(Request::History, std::move(done));
+}
+
+bool RecordFront::readHistoryValues(qint64 historyKey, ValuesDone done)
+{
+    Item it;
+    it.what = Request::HistoryValues;
+    it.key = historyKey;
+    it.valuesDone = std::move(done);
+    return enqueue(std::move(it));
+}
+
+bool RecordFront::voidEntry(const QString &reason, Done done)
+{
+    return ask(Request::Void, std::move(done), -1, reason);
+}
+
+bool RecordFront::restoreEntry(const QString &reason, Done done)
+{
+    return ask(Request::Restore, std::move(done), -1, reason);
+}
+
+QList<conflicts::Open> RecordFront::openConflicts() const
+{
+    return d->row.hasRow && !d->row.isNew ? d->row.conflicts : QList<conflicts::Open>{};
+}
+
+bool RecordFront::settleConflict(const QString &id, bool keepOther, Done done)
+{
+    Item it;
+    it.what = Request::Settle;
+    it.text = id;
+    it.done = std::move(done);
+    for (const conflicts::Open &c : std::as_const(d->row.conflicts)) {
+        if (c.id == id && keepOther) {
+            it.field = c.field;
+            it.value = d->normalised(c.field, c.otherValue);
         }
     }
-    return *result != 0;
+    return enqueue(std::move(it));
+}
+
+bool RecordFront::enqueue(Item item)
+{
+    if (item.what != Request::Open && d->openState == Private::OpenState::Failed) {
+        // Refused at once; the answer still comes later.
+        Done done = std::move(item.done);
+        ValuesDone values = std::move(item.valuesDone);
+        QTimer::singleShot(0, this, [done, values] {
+            if (done)
+                done(false);
+            if (values)
+                values(false, {}, {});
+        });
+        return false;
+    }
+    if (item.what == Request::Open && d->openState != Private::OpenState::Open)
+        d->openState = Private::OpenState::Opening;
+    d->queue << std::move(item);
+    pump();
+    return true;
 }
 
 void RecordFront::whenSettled(Done done)
 {
-    if (!d->busy()) {
-        if (done)
-            done(true);
+    Item it;
+    it.kind = Item::Callback;
+    it.done = std::move(done);
+    if (d->busy()) {
+        d->queue << std::move(it);
         return;
     }
-    Private::Item it;
-    it.kind = Private::Item::Callback;
-    it.done = std::move(done);
-    d->queue << it;
+    QTimer::singleShot(0, this, [done = std::move(it.done)] {
+        if (done)
+            done(true);
+    });
 }
 
 void RecordFront::pump()
 {
     while (!d->inFlight && !d->queue.isEmpty()) {
-        Private::Item it = d->queue.takeFirst();
-        if (it.kind == Private::Item::Edit) {
+        Item it = d->queue.takeFirst();
+        if (it.kind == Item::Edit) {
             d->applyEdit(it.field, it.value);
             continue;
         }
-        if (it.kind == Private::Item::Callback) {
+        if (it.kind == Item::Callback) {
             if (it.done)
                 it.done(true);
             continue;
         }
-        if (it.kind == Private::Item::Stamp) {
-            d->pendingStampAt = it.value.toDateTime();
-            d->pendingStampWorkstation = it.field;
-            continue;
-        }
-        Job job;
-        job.id = ++d->nextId;
-        job.what = it.what;
-        job.key = it.key;
-        job.text = it.text;
-        job.edits = std::move(d->pending);
-        d->pending.clear();
-        job.stampAt = std::exchange(d->pendingStampAt, QDateTime());
-        job.stampWorkstation = std::exchange(d->pendingStampWorkstation, QString());
-        d->inFlight = job.id;
-        d->inFlightWhat = it.what;
-        d->inFlightDone = std::move(it.done);
-        FrontWorker *worker = d->worker;
-        QMetaObject::invokeMethod(worker, [worker, job] { worker->run(job); }, Qt::QueuedConnection);
-        d->waitTimer.start(waitingAfter());
-        if (d->timeout.count() > 0)
-            d->timeoutTimer.start(d->timeout);
+        send(std::move(it));
     }
     if (!d->busy())
         Q_EMIT settled();
 }
 
-void RecordFront::deliver()
+void RecordFront::send(Item item)
 {
-    for (;;) {
-        Answer a;
-        {
-            QMutexLocker lock(&d->channel->mutex);
-            if (d->channel->answers.isEmpty())
-                return;
-            a = d->channel->answers.takeFirst();
-        }
-        if (a.id == d->inFlight && a.what == Request::History)
-            d->history = a.history;
-        if (a.id == d->inFlight)
-            finish(a.ok, a.error, &a.row, a.what == Request::Open);
-        else
-            late(a.ok, a.what == Request::Open, &a.row);
-    }
-}
+    Job job;
+    job.what = item.what;
+    job.table = d->def.name;
+    job.key = item.key;
+    job.text = item.text;
+    job.stamp = item.stamp;
+    job.settledField = item.field;
+    job.settledValue = item.value;
+    for (const QString &field : d->changedFields())
+        job.edits.append({field, d->row.values.value(field)});
+    job.resync = d->resync;
+    job.hasRow = d->row.hasRow;
+    job.isNew = d->row.isNew;
+    job.rowKey = d->row.key;
+    job.conflict = d->row.conflict;
 
-// The answer of a request the user stopped waiting for: what the engine
-// did is taken over, with the edits made since on top.
-void RecordFront::late(bool ok, bool wasOpen, const void *rowRef)
-{
-    const RowState &r = *static_cast<const RowState *>(rowRef);
-    if (wasOpen) {
-        if (ok && d->openState != Private::OpenState::Open) {
-            d->openState = Private::OpenState::Open;
-            d->row = r;
-            d->changed.clear();
-            Q_EMIT opened(true);
-            Q_EMIT rowShown();
+    // A job that may store is a write the window waits on: given up on,
+    // it never lands later.  What it would store is kept at quitting.
+    JobOptions options;
+    const bool storesRow = isChanged() && !(d->row.conflict && isMove(item.what));
+    const bool writes = item.what == Request::Void || item.what == Request::Restore || item.what == Request::Entry
+                        || item.what == Request::Settle
+                        || (storesRow && item.what != Request::History && item.what != Request::HistoryValues
+                            && item.what != Request::Open);
+    if (writes) {
+        options.write = JobOptions::Write::Awaited;
+        QJsonArray rows;
+        QStringList texts;
+        if (storesRow) {
+            rows << rowForKeeping(d->def, currentKey(), d->row.values, d->changedFields(), d->rowStampedAt,
+                                  d->rowWorkstation);
+            texts << unstoredText();
         }
-        return;
-    }
-    if (d->openState != Private::OpenState::Open)
-        return;
-    const bool moved = r.hasRow != d->row.hasRow || r.isNew != d->row.isNew || r.key != d->row.key;
-    d->row.hasRow = r.hasRow;
-    d->row.isNew = r.isNew;
-    d->row.key = r.key;
-    d->row.version = r.version;
-    d->row.voided = r.voided;
-    d->row.voidReason = r.voidReason;
-    d->row.conflict = r.conflict;
-    if (!d->inFlight) {
-        if (!r.changed) {
-            d->changed.clear();
-            for (const auto &edit : std::as_const(d->pending))
-                d->changed.insert(edit.first);
+        if (item.what == Request::Entry) {
+            QHash<QString, QVariant> values;
+            QStringList fields;
+            for (const auto &[field, value] : item.stamp.fields) {
+                values.insert(field, d->normalised(field, value));
+                fields << field;
+            }
+            rows << rowForKeeping(d->def, -1, values, fields, item.stamp.utc, item.stamp.workstation);
+            texts << describeRow(d->def, values, fields);
         }
-        if (moved) {
-            d->row.values = r.values;
-            for (const auto &[field, value] : std::as_const(d->pending))
-                d->row.values.insert(field, d->normalised(field, value));
-            Q_EMIT rowShown();
+        if (!rows.isEmpty()) {
+            options.kept.kind = QStringLiteral("record");
+            options.kept.data = QJsonObject{{QStringLiteral("table"), d->def.name}, {QStringLiteral("rows"), rows}};
+            options.kept.text = texts.join(QStringLiteral("; "));
         }
     }
-}
 
-void RecordFront::finish(bool ok, const QString &error, const void *rowRef, bool wasOpen)
-{
-    const RowState *r = static_cast<const RowState *>(rowRef);
-    d->inFlight = 0;
-    d->waitTimer.stop();
-    d->timeoutTimer.stop();
-    const Request what = d->inFlightWhat;
-    Done done = std::move(d->inFlightDone);
-    d->inFlightDone = nullptr;
-    if (wasOpen)
-        d->openState = ok ? Private::OpenState::Open : Private::OpenState::Failed;
-    if (r && (ok || !wasOpen)) {
-        d->row = *r;
-        if (!r->changed)
-            d->changed.clear();
-    }
-    d->lastError = error;
-    // Edits made while it ran belong to the row it left current.
-    while (!d->queue.isEmpty() && d->queue.first().kind == Private::Item::Edit) {
-        const Private::Item it = d->queue.takeFirst();
-        d->applyEdit(it.field, it.value);
-    }
-    if (d->waiting) {
-        d->waiting = false;
-        Q_EMIT waitingChanged(false);
-    }
-    QList<Done> dropped;
-    if (ok) {
+    d->inFlight = true;
+    const Request what = item.what;
+    auto done = std::make_shared<Item>(std::move(item));
+    // The answer comes only while the client, and so this front, is there.
+    d->client->run(options, [job](JobContext &c) { return runJob(c, job); },
+                   [this, what, done](const Answer<Outcome> &answer) {
+        const Outcome &o = answer.value;
+        bool ok = false;
+        QString error;
+        const bool ran = answer.status == JobStatus::Done && o.ran;
+        if (ran) {
+            ok = o.ok;
+            error = o.error;
+        } else if (answer.status == JobStatus::Done || answer.status == JobStatus::Failed) {
+            error = answer.error.isEmpty() ? o.error : answer.error;
+        } else {
+            // Given up on: a store not committed was rolled back.
+            error = isChanged() && what != Request::Open ? keptText(answer.error) : answer.error;
+        }
+        d->resync = answer.status == JobStatus::Withdrawn || answer.status == JobStatus::TimedOut
+                    || (d->resync && !(ran && o.hasSnapshot));
+        d->inFlight = false;
+        const bool wasOpen = what == Request::Open;
         if (wasOpen)
-            Q_EMIT opened(true);
-        if (what != Request::Save && what != Request::History)
-            Q_EMIT rowShown();
-    } else {
-        // The requests after a refused one are dropped; their edits stay.
-        const QList<Private::Item> rest = std::move(d->queue);
-        d->queue.clear();
-        for (const Private::Item &it : rest) {
-            if (it.kind == Private::Item::Edit)
-                d->applyEdit(it.field, it.value);
-            else if (it.done)
-                dropped << it.done;
+            d->openState = ok ? Private::OpenState::Open : Private::OpenState::Failed;
+        if (ran && o.hasSnapshot) {
+            const bool sameRow = o.row.hasRow == d->row.hasRow && o.row.isNew == d->row.isNew && o.row.key == d->row.key;
+            d->row = o.row;
+            d->changed = QSet<QString>(o.row.changed.begin(), o.row.changed.end());
+            if (what == Request::Entry && ok) {
+                d->rowStampedAt = done->stamp.utc;
+                d->rowWorkstation = done->stamp.workstation;
+            } else if (!sameRow || !o.row.isNew) {
+                d->rowStampedAt = {};
+                d->rowWorkstation.clear();
+            }
         }
-        if (wasOpen)
-            Q_EMIT opened(false);
-        Q_EMIT failed(error);
-    }
-    if (done)
-        done(ok);
-    for (const Done &f : dropped)
-        f(false);
-    pump();
+        if (what == Request::History && ok)
+            d->history = o.history;
+        d->lastError = error;
+        for (qint64 key : o.stored)
+            d->client->service().announceChanged(d->def.name, key);
+        // Edits made while it ran belong to the row it left current.
+        while (!d->queue.isEmpty() && d->queue.first().kind == Item::Edit) {
+            const Item it = d->queue.takeFirst();
+            d->applyEdit(it.field, it.value);
+        }
+        QList<Item> dropped;
+        if (ok) {
+            if (wasOpen)
+                Q_EMIT opened(true);
+            if (what != Request::Save && what != Request::History && what != Request::HistoryValues)
+                Q_EMIT rowShown();
+        } else {
+            // The requests after a refused one are dropped; their edits stay.
+            const QList<Item> rest = std::move(d->queue);
+            d->queue.clear();
+            for (const Item &it : rest) {
+                if (it.kind == Item::Edit)
+                    d->applyEdit(it.field, it.value);
+                else
+                    dropped << it;
+            }
+            if (wasOpen)
+                Q_EMIT opened(false);
+            else if (ran && o.hasSnapshot)
+                Q_EMIT rowShown();   // the row as the logbook has it now (voided elsewhere, say)
+            Q_EMIT failed(error);
+        }
+        if (done->done)
+            done->done(ok);
+        if (done->valuesDone)
+            done->valuesDone(ok, o.oldValue, o.newValue);
+        for (const Item &it : std::as_const(dropped)) {
+            if (it.done)
+                it.done(false);
+            if (it.valuesDone)
+                it.valuesDone(false, {}, {});
+        }
+        pump();
+    });
 }
 
-void RecordFront::abandon(const QString &message, bool complete)
+bool RecordFront::stopWaiting()
 {
-    if (!d->inFlight)
-        return;
-    d->channel->abandonedUpTo = d->inFlight;
-    cancelNatively();
-    const bool wasOpen = d->inFlightWhat == Request::Open;
-    finish(false, complete || wasOpen ? message : keptText(message), nullptr, wasOpen);
-}
-
-void RecordFront::stopWaiting()
-{
-    abandon(tr("The logbook did not answer."));
-}
-
-void RecordFront::cancelNatively()
-{
-    // A cancel request to a server travels the network: never on this
-    // thread.
-    if (auto c = d->channel->currentCanceller())
-        std::thread([c] { c->cancel(); }).detach();
-}
-
-bool RecordFront::waitForIdle(std::chrono::milliseconds limit)
-{
-    QElapsedTimer clock;
-    clock.start();
-    deliver();
-    while (d->busy() && clock.elapsed() < limit.count()) {
-        if (d->channel->ready.tryAcquire(1, int(limit.count() - clock.elapsed())))
-            deliver();
-    }
-    return !d->busy();
+    return d->client->stopWaiting();
 }
 
 QString RecordFront::unstoredText() const
@@ -739,82 +769,19 @@ QString RecordFront::unstoredText() const
     const QStringList fields = changedFields();
     if (fields.isEmpty() || !d->row.hasRow)
         return {};
-    QStringList parts;
-    for (const QString &field : fields) {
-        QString v = d->row.values.value(field).toString();
-        v.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-        parts << QStringLiteral("%1 = \"%2\"").arg(field, v);
-    }
-    return d->def.name + QStringLiteral(": ") + parts.join(QStringLiteral(", "));
+    return describeRow(d->def, d->row.values, fields);
 }
 
-void RecordFront::setPatience(std::chrono::milliseconds patience) { patienceSetting() = patience; }
-std::chrono::milliseconds RecordFront::patience() { return patienceSetting(); }
+void RecordFront::registerKeptWrites()
+{
+    static const bool once = [] {
+        LogbookService::registerKeptHandler(QStringLiteral("record"), storeKept);
+        return true;
+    }();
+    Q_UNUSED(once);
+}
+
 QList<RecordFront *> RecordFront::all() { return liveFronts(); }
-
-bool RecordFront::finishAll(std::chrono::milliseconds limit)
-{
-    QElapsedTimer clock;
-    clock.start();
-    bool allDone = true;
-    for (const QPointer<QThread> &t : liveThreads()) {
-        if (!t)
-            continue;
-        const qint64 left = qMax<qint64>(0, limit.count() - clock.elapsed());
-        if (!t->wait(QDeadlineTimer(left)))
-            allDone = false;
-    }
-    liveThreads().removeAll(nullptr);
-    return allDone;
-}
-
-QThread *RecordFront::startLogbookThread(const QString &name)
-{
-    return startThread(name);
-}
-
-void RecordFront::openInBackground(const DatabaseLocation &where, QObject *context,
-                                   std::function<void(const QString &error)> done)
-{
-    QThread *thread = startThread(QStringLiteral("logbook check"));
-    auto *worker = new QObject;
-    worker->moveToThread(thread);
-    QObject::connect(thread, &QThread::finished, worker, &QObject::deleteLater);
-    QPointer<QObject> guard(context);
-    QMetaObject::invokeMethod(worker, [where, guard, done] {
-        QString error;
-        {
-            auto db = Database::open(where, &error);
-            if (db)
-                error.clear();
-        }
-        QMetaObject::invokeMethod(QCoreApplication::instance(), [guard, done, error] {
-            if (guard && done)
-                done(error);
-        }, Qt::QueuedConnection);
-        QThread::currentThread()->quit();
-    }, Qt::QueuedConnection);
-}
-
-void RecordFront::runInBackground(const QString &name, QObject *context, std::function<void()> work,
-                                  std::function<void()> done)
-{
-    QThread *thread = startThread(name);
-    auto *worker = new QObject;
-    worker->moveToThread(thread);
-    QObject::connect(thread, &QThread::finished, worker, &QObject::deleteLater);
-    QPointer<QObject> guard(context);
-    QMetaObject::invokeMethod(worker, [guard, work = std::move(work), done = std::move(done)] {
-        if (work)
-            work();
-        QMetaObject::invokeMethod(QCoreApplication::instance(), [guard, done] {
-            if (guard && done)
-                done();
-        }, Qt::QueuedConnection);
-        QThread::currentThread()->quit();
-    }, Qt::QueuedConnection);
-}
+std::chrono::milliseconds RecordFront::waitingAfter() { return LogbookService::waitingAfter(); }
 
 } // namespace bravik::logbook
-
-#include "RecordFront.moc"

@@ -45,8 +45,9 @@ bool write(Database &database, const QString &table, qint64 rowKey, const QList<
         QStringList names;
         for (const QString &f : historyFields())
             names << Dialect::quote(f);
+        names << Dialect::quote(entryIdColumn());
         QSqlQuery fresh(database.connection());
-        if (!fresh.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (?, ?, ?, ?, ?, ?, ?, ?)")
+        if (!fresh.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)")
                                .arg(Dialect::quote(historyTable()), names.join(QStringLiteral(", "))))) {
             *error = database.failureText(fresh.lastError());
             return false;
@@ -63,6 +64,7 @@ bool write(Database &database, const QString &table, qint64 rowKey, const QList<
         q.bindValue(5, changedAtUtc);
         q.bindValue(6, workstation);
         q.bindValue(7, user);
+        q.bindValue(8, newEntryId());
         if (!q.exec()) {
             *error = database.failureText(q.lastError());
             q.finish();
@@ -73,15 +75,28 @@ bool write(Database &database, const QString &table, qint64 rowKey, const QList<
     return true;
 }
 
+int shownLength()
+{
+    return 4000;
+}
+
+QString restoredField()
+{
+    return QStringLiteral("Restored");
+}
+
 bool read(Database &database, const QString &table, qint64 rowKey, QList<Entry> *entries, QString *error)
 {
     entries->clear();
     QSqlQuery q(database.connection());
     q.setForwardOnly(true);
     // The key follows the order the rows were written in.
-    if (!q.prepare(QStringLiteral("SELECT \"Field\", \"OldValue\", \"NewValue\", \"ChangedAtUtc\", \"Workstation\", "
-                                  "\"OsUser\" FROM %1 WHERE \"TableName\" = ? AND \"RowKey\" = ? ORDER BY %2 DESC")
-                       .arg(Dialect::quote(historyTable()), Dialect::quote(keyColumn())))) {
+    if (!q.prepare(QStringLiteral("SELECT \"Field\", substr(\"OldValue\", 1, %3), substr(\"NewValue\", 1, %3), "
+                                  "\"ChangedAtUtc\", \"Workstation\", \"OsUser\", %2, length(\"OldValue\"), "
+                                  "length(\"NewValue\") FROM %1 WHERE \"TableName\" = ? AND \"RowKey\" = ? "
+                                  "ORDER BY %2 DESC")
+                       .arg(Dialect::quote(historyTable()), Dialect::quote(keyColumn()))
+                       .arg(shownLength()))) {
         *error = database.failureText(q.lastError());
         return false;
     }
@@ -91,13 +106,42 @@ bool read(Database &database, const QString &table, qint64 rowKey, QList<Entry> 
         *error = database.failureText(q.lastError());
         return false;
     }
-    while (q.next())
-        entries->append({q.value(0).toString(), q.value(1).toString(), q.value(2).toString(), q.value(3).toString(),
-                         q.value(4).toString(), q.value(5).toString()});
+    while (q.next()) {
+        Entry e{q.value(0).toString(), q.value(1).toString(), q.value(2).toString(), q.value(3).toString(),
+                q.value(4).toString(), q.value(5).toString()};
+        e.key = q.value(6).toLongLong();
+        e.oldLength = q.value(7).toLongLong();
+        e.newLength = q.value(8).toLongLong();
+        entries->append(e);
+    }
     if (q.lastError().isValid()) {
         *error = database.failureText(q.lastError());
         return false;
     }
+    return true;
+}
+
+bool readValues(Database &database, qint64 historyKey, QString *oldValue, QString *newValue, QString *error)
+{
+    QSqlQuery q(database.connection());
+    q.setForwardOnly(true);
+    if (!q.prepare(QStringLiteral("SELECT \"OldValue\", \"NewValue\" FROM %1 WHERE %2 = ?")
+                       .arg(Dialect::quote(historyTable()), Dialect::quote(keyColumn())))) {
+        *error = database.failureText(q.lastError());
+        return false;
+    }
+    q.bindValue(0, historyKey);
+    if (!q.exec()) {
+        *error = database.failureText(q.lastError());
+        return false;
+    }
+    if (!q.next()) {
+        *error = q.lastError().isValid() ? database.failureText(q.lastError())
+                                         : QStringLiteral("This change is no longer in the history.");
+        return false;
+    }
+    *oldValue = q.value(0).toString();
+    *newValue = q.value(1).toString();
     return true;
 }
 

@@ -1,28 +1,25 @@
 #include "RecordKinds.h"
 
+#include <algorithm>
+
 namespace bravik::logbook {
 
 const QList<RecordKind> &recordKinds()
 {
-    static const QList<RecordKind> kinds{
-        {QStringLiteral("Vehicle Maintenance"), QStringLiteral("VehicleMaintenance"), QStringLiteral("frmMaintenance"),
-         QStringLiteral("Vehicle Maintenance")},
-        {QStringLiteral("Vehicle Predive"), QStringLiteral("Predive"), QStringLiteral("frmPredive"),
-         QStringLiteral("VehiclePredive")},
-        {QStringLiteral("Run Mission"), QStringLiteral("MissionData"), QStringLiteral("frmMission"),
-         QStringLiteral("AUV Mission Log")},
-        {QStringLiteral("Weather Observation"), QStringLiteral("WeatherObservation"),
-         QStringLiteral("frmWeatherObservation"), QStringLiteral("Weather Observation Log")},
-        {QStringLiteral("Battery Charge"), QStringLiteral("BatteryCharge"), QStringLiteral("frmBatteryCharge"),
-         QStringLiteral("Battery Charge Log")},
-        {QStringLiteral("Task List"), QStringLiteral("TaskList"), QStringLiteral("frmTaskList"),
-         QStringLiteral("Task List")},
-        {QStringLiteral("Purchases"), QStringLiteral("Purchases"), QStringLiteral("frmPurchases"),
-         QStringLiteral("Purchases")},
-        {QStringLiteral("Miscellaneous"), QStringLiteral("Miscellaneous"), QStringLiteral("frmMisc"),
-         QStringLiteral("Miscellaneous")},
-    };
+    static const QList<RecordKind> kinds = [] {
+        QList<RecordKind> list;
+        for (const TableDef &t : schema())
+            if (t.kind)
+                list << *t.kind;
+        std::sort(list.begin(), list.end(), [](const RecordKind &a, const RecordKind &b) { return a.id < b.id; });
+        return list;
+    }();
     return kinds;
+}
+
+const RecordKind &recordKind(RecordKind::Id id)
+{
+    return recordKinds().at(int(id));
 }
 
 namespace {

@@ -1,9 +1,23 @@
 #include "Schema.h"
 
+#include "Attachments.h"
+
+#include "LaunchLog.h"
+
+#include <QUuid>
+
 namespace bravik::logbook {
 
 namespace {
 
+void kind(TableDef &table, RecordKind::Id id, const QString &category, const QString &window, const QString &caption)
+{
+    table.kind = RecordKind{id, category, table.name, window, caption};
+}
+
+// The record kinds with their tables, listed once: what each table holds,
+// and what the program calls it (the main window's category, the record
+// window and its caption).
 QList<TableDef> buildSchema()
 {
     QList<TableDef> tables;
@@ -19,20 +33,26 @@ QList<TableDef> buildSchema()
          // The swell direction box and the sky list had no field of their own.
          QStringLiteral("SwellDirection"), QStringLiteral("SkyDescription")},
         {},
-        true});
+        true,
+        {}});
+    kind(tables.last(), RecordKind::Weather, QStringLiteral("Weather Observation"), QStringLiteral("frmWeatherObservation"), QStringLiteral("Weather Observation Log"));
 
     tables.append(TableDef{
         QStringLiteral("VehicleMaintenance"),
         {QStringLiteral("Date/Time"), QStringLiteral("MaintenanceType"), QStringLiteral("PerformedBy"),
          QStringLiteral("Notes"), QStringLiteral("SubmittedBy"), QStringLiteral("Reason")},
         {},
-        true});
+        true,
+        {}});
+    kind(tables.last(), RecordKind::Maintenance, QStringLiteral("Vehicle Maintenance"), QStringLiteral("frmMaintenance"), QStringLiteral("Vehicle Maintenance"));
 
     tables.append(TableDef{
         QStringLiteral("Miscellaneous"),
         {QStringLiteral("Date/Time"), QStringLiteral("Note"), QStringLiteral("SubmittedBy")},
         {},
-        true});
+        true,
+        {}});
+    kind(tables.last(), RecordKind::Miscellaneous, QStringLiteral("Miscellaneous"), QStringLiteral("frmMisc"), QStringLiteral("Miscellaneous"));
 
     tables.append(TableDef{
         QStringLiteral("Predive"),
@@ -58,7 +78,9 @@ QList<TableDef> buildSchema()
          QStringLiteral("AHRS Operational"), QStringLiteral("GPS Fix Valid"),
          QStringLiteral("Pressure Sensor Operational"), QStringLiteral("DVL Operational"),
          QStringLiteral("PayloadOperational")},
-        true});
+        true,
+        {}});
+    kind(tables.last(), RecordKind::Predive, QStringLiteral("Vehicle Predive"), QStringLiteral("frmPredive"), QStringLiteral("VehiclePredive"));
 
     tables.append(TableDef{
         QStringLiteral("MissionData"),
@@ -72,7 +94,9 @@ QList<TableDef> buildSchema()
          QStringLiteral("Mission Start Longitude"), QStringLiteral("Successful"),
          QStringLiteral("Failure mode")},
         {QStringLiteral("Successful")},
-        true});
+        true,
+        {}});
+    kind(tables.last(), RecordKind::Mission, QStringLiteral("Run Mission"), QStringLiteral("frmMission"), QStringLiteral("AUV Mission Log"));
 
     tables.append(TableDef{
         QStringLiteral("BatteryCharge"),
@@ -82,14 +106,18 @@ QList<TableDef> buildSchema()
          QStringLiteral("Batt3SN"), QStringLiteral("Bat3MinV"), QStringLiteral("Bat3MaxV"),
          QStringLiteral("Notes")},
         {},
-        true});
+        true,
+        {}});
+    kind(tables.last(), RecordKind::BatteryCharge, QStringLiteral("Battery Charge"), QStringLiteral("frmBatteryCharge"), QStringLiteral("Battery Charge Log"));
 
     tables.append(TableDef{
         QStringLiteral("TaskList"),
         {QStringLiteral("Date/Time"), QStringLiteral("SubmittedBy"), QStringLiteral("AssignedTo"),
          QStringLiteral("DateCompleted"), QStringLiteral("Note"), QStringLiteral("TaskDescription")},
         {},
-        true});
+        true,
+        {}});
+    kind(tables.last(), RecordKind::Tasks, QStringLiteral("Task List"), QStringLiteral("frmTaskList"), QStringLiteral("Task List"));
 
     tables.append(TableDef{
         QStringLiteral("Purchases"),
@@ -97,7 +125,9 @@ QList<TableDef> buildSchema()
          QStringLiteral("DateCompleted"), QStringLiteral("Vendor"), QStringLiteral("Note"),
          QStringLiteral("Item")},
         {},
-        false});
+        false,
+        {}});
+    kind(tables.last(), RecordKind::Purchases, QStringLiteral("Purchases"), QStringLiteral("frmPurchases"), QStringLiteral("Purchases"));
 
     return tables;
 }
@@ -108,6 +138,33 @@ const QList<TableDef> &schema()
 {
     static const QList<TableDef> tables = buildSchema();
     return tables;
+}
+
+const QList<TableDef> &systemTables()
+{
+    static const QList<TableDef> tables{
+        TableDef{launchlog::tableName(), launchlog::fields(), {}, true, {}},
+        TableDef{historyTable(), historyFields() + QStringList{entryIdColumn()}, {}, true, {}},
+        TableDef{mergeConflictTable(), mergeConflictFields(), {}, true, {}},
+        TableDef{syncStateTable(), syncStateFields(), {}, true, {}},
+        // The files kept with entries, after the entries they belong to.
+        TableDef{attachments::tableName(), attachments::fields(), {}, true, {}},
+        TableDef{attachments::contentTable(), attachments::contentFields(), {}, true, {}},
+    };
+    return tables;
+}
+
+QVariant TableDef::emptyValue(const QString &field) const
+{
+    return isBoolean(field) ? QVariant(false) : QVariant(QString());
+}
+
+QVariant TableDef::normalised(const QString &field, const QVariant &v) const
+{
+    if (isBoolean(field))
+        return QVariant(v.toBool());
+    const QString text = v.toString();
+    return QVariant(text.isNull() ? QString::fromLatin1("") : text);
 }
 
 const TableDef *findTable(const QString &name)
@@ -160,6 +217,42 @@ QStringList historyFields()
     return {QStringLiteral("TableName"), QStringLiteral("RowKey"),       QStringLiteral("Field"),
             QStringLiteral("OldValue"),  QStringLiteral("NewValue"),     QStringLiteral("ChangedAtUtc"),
             QStringLiteral("Workstation"), QStringLiteral("OsUser")};
+}
+
+QString entryIdColumn()
+{
+    return QStringLiteral("EntryId");
+}
+
+QString newEntryId()
+{
+    return QUuid::createUuid().toString(QUuid::WithoutBraces);
+}
+
+QString mergeConflictTable()
+{
+    return QStringLiteral("MergeConflict");
+}
+
+QStringList mergeConflictFields()
+{
+    return {entryIdColumn(),                   QStringLiteral("TableName"),
+            QStringLiteral("RowEntryId"),      QStringLiteral("Field"),
+            QStringLiteral("KeptValue"),       QStringLiteral("KeptWorkstation"),
+            QStringLiteral("KeptChangedAtUtc"), QStringLiteral("OtherValue"),
+            QStringLiteral("OtherWorkstation"), QStringLiteral("OtherChangedAtUtc"),
+            QStringLiteral("SettledAtUtc"),    QStringLiteral("SettledOn")};
+}
+
+QString syncStateTable()
+{
+    return QStringLiteral("SyncState");
+}
+
+QStringList syncStateFields()
+{
+    return {QStringLiteral("Server"), QStringLiteral("AgreedAtUtc"), QStringLiteral("UnreachableSinceUtc"),
+            QStringLiteral("LastError")};
 }
 
 } // namespace bravik::logbook

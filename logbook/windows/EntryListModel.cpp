@@ -1,5 +1,6 @@
 #include "EntryListModel.h"
 
+#include "LogbookService.h"
 #include "Schema.h"
 
 #include <QBrush>
@@ -38,74 +39,44 @@ QString header(const QString &column)
         return QStringLiteral("Submitted By");
     if (column == stampedAtColumn())
         return QStringLiteral("Stamped (UTC)");
+    if (column == voidReasonColumn())
+        return QStringLiteral("Void Reason");
     return column;
 }
 } // namespace
 
-EntryFetcher::~EntryFetcher() = default;
-
-void EntryFetcher::fetch(quint64 generation, const DatabaseLocation &where, const QString &table,
-                         const EntryFilter &filter, qint64 before, int limit, const StopFlag &stop)
-{
-    if (stop->load()) {   // given up before it began
-        Q_EMIT done(generation, false, true, QString());
-        return;
-    }
-    if (!m_database || m_database->location() != where) {
-        m_query.reset();
-        QString error;
-        m_database = Database::open(where, &error);
-        if (!m_database) {
-            Q_EMIT done(generation, true, false, error);
-            return;
-        }
-    }
-    if (!m_query || m_queryGeneration != generation) {
-        m_query = std::make_unique<EntryQuery>(*m_database, table, filter);
-        m_queryGeneration = generation;
-    }
-    bool exhausted = false;
-    const bool ok = m_query->fetch(before, limit, [&](const QList<Entry> &rows) {
-        Q_EMIT rowsFound(generation, rows);
-        Q_EMIT progressed(generation, m_query->progress());
-    }, stop.get(), &exhausted);
-    const bool stopped = stop->load();
-    Q_EMIT done(generation, ok ? exhausted : true, stopped, ok ? QString() : m_query->error());
-}
-
 EntryListModel::EntryListModel(QObject *parent)
     : QAbstractTableModel(parent)
-    , m_stop(std::make_shared<std::atomic_bool>(false))
 {
-    qRegisterMetaType<StopFlag>();
     qRegisterMetaType<DatabaseLocation>();
     qRegisterMetaType<EntryFilter>();
     qRegisterMetaType<QList<Entry>>();
-    m_fetcher = new EntryFetcher;
-    m_fetcher->moveToThread(&m_thread);
-    connect(&m_thread, &QThread::finished, m_fetcher, &QObject::deleteLater);
-    connect(this, &EntryListModel::fetchRequested, m_fetcher, &EntryFetcher::fetch);
-    connect(m_fetcher, &EntryFetcher::rowsFound, this, &EntryListModel::rowsArrived);
-    connect(m_fetcher, &EntryFetcher::done, this, &EntryListModel::fetchDone);
-    connect(m_fetcher, &EntryFetcher::progressed, this, [this](quint64 generation, double share) {
-        if (generation == m_generation)
-            Q_EMIT progressed(share);
-    });
-    m_thread.setObjectName(QStringLiteral("logbook list"));
-    m_thread.start();
+    qRegisterMetaType<Entry>();
 }
 
-EntryListModel::~EntryListModel()
-{
-    m_stop->store(true);
-    m_thread.quit();
-    m_thread.wait();
-}
+// Jobs still queued are dropped with the client; one running ends unanswered.
+EntryListModel::~EntryListModel() = default;
+
+bool EntryListModel::isWaiting() const { return m_client && m_busy && m_client->isWaiting(); }
+
+QString EntryListModel::waitingText() const { return m_client ? m_client->waitingText() : QString(); }
 
 void EntryListModel::setQuery(const DatabaseLocation &where, const QString &table, const EntryFilter &filter)
 {
     beginResetModel();
     ++m_generation;
+    if (m_client && m_where == where) {
+        // A search still running for the old filter is given up.
+        m_client->stopWaiting();
+    } else {
+        m_client = std::make_unique<LogbookClient>(where);
+        connect(m_client.get(), &LogbookClient::waitingChanged, this, &EntryListModel::waitingChanged);
+    }
+    if (m_where != where || !m_listening) {
+        if (m_listening)
+            disconnect(m_listening);
+        m_listening = connect(&LogbookService::at(where), &LogbookService::changed, this, &EntryListModel::rowStored);
+    }
     m_where = where;
     m_table = table;
     m_filter = filter;
@@ -118,24 +89,30 @@ void EntryListModel::setQuery(const DatabaseLocation &where, const QString &tabl
         for (const QString &f : def->fields)
             if (!m_columns.contains(f))
                 m_columns << f;
-        m_columns << hiddenFields();
+        // The query reads whether each row is void, and why, last.
+        m_columns << hiddenFields() << voidedColumn() << voidReasonColumn();
         for (const QString &c : m_columns)
-            m_booleans << def->isBoolean(c);
+            m_booleans << (def->isBoolean(c) || c == voidedColumn());
     }
+    m_position = {};
     m_exhausted = false;
     m_stopped = false;
     m_error.clear();
-    endResetModel();
-    // A search still running for the old filter ends at its next range.
-    m_stop->store(true);
     m_busy = false;
+    endResetModel();
+    // The first page, unless a view asked for it as the reset ended.
     fetchMore();
 }
 
 void EntryListModel::stop()
 {
-    if (m_busy)
-        m_stop->store(true);
+    if (!m_busy)
+        return;
+    // The range being read now is given up (its rows were not shown yet);
+    // what was found before it stays.
+    ++m_generation;
+    m_client->stopWaiting();
+    finishPage(true, QString());
 }
 
 qint64 EntryListModel::keyAt(int row) const
@@ -158,12 +135,34 @@ int EntryListModel::rowCount(const QModelIndex &parent) const
 
 int EntryListModel::columnCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : int(m_columns.size());
+    if (parent.isValid() || m_columns.isEmpty())
+        return 0;
+    return int(m_columns.size()) - (m_voidColumnsShown ? 0 : 2);
+}
+
+void EntryListModel::setVoidColumnsShown(bool shown)
+{
+    if (shown == m_voidColumnsShown)
+        return;
+    if (m_columns.isEmpty()) {
+        m_voidColumnsShown = shown;
+        return;
+    }
+    const int first = int(m_columns.size()) - 2;
+    if (shown)
+        beginInsertColumns({}, first, first + 1);
+    else
+        beginRemoveColumns({}, first, first + 1);
+    m_voidColumnsShown = shown;
+    if (shown)
+        endInsertColumns();
+    else
+        endRemoveColumns();
 }
 
 QVariant EntryListModel::data(const QModelIndex &index, int role) const
 {
-    if (!index.isValid() || index.row() >= m_rows.size() || index.column() >= m_columns.size())
+    if (!index.isValid() || index.row() >= m_rows.size() || index.column() >= columnCount())
         return {};
     const Entry &entry = m_rows.at(index.row());
     const QString &value = entry.values.at(index.column());
@@ -214,7 +213,7 @@ QVariant EntryListModel::headerData(int section, Qt::Orientation orientation, in
     if (role != Qt::DisplayRole)
         return QAbstractTableModel::headerData(section, orientation, role);
     if (orientation == Qt::Horizontal)
-        return section >= 0 && section < m_columns.size() ? QVariant(header(m_columns.at(section))) : QVariant();
+        return section >= 0 && section < columnCount() ? QVariant(header(m_columns.at(section))) : QVariant();
     return section + 1;
 }
 
@@ -227,27 +226,92 @@ void EntryListModel::fetchMore(const QModelIndex &parent)
 {
     if (!canFetchMore(parent))
         return;
-    m_stop = std::make_shared<std::atomic_bool>(false);
+    m_wanted = m_pageSize;
     setBusy(true);
-    Q_EMIT fetchRequested(m_generation, m_where, m_table, m_filter, m_rows.isEmpty() ? -1 : m_rows.last().key,
-                          m_pageSize, m_stop);
+    nextRange();
 }
 
-void EntryListModel::rowsArrived(quint64 generation, const QList<Entry> &rows)
+void EntryListModel::nextRange()
 {
-    if (generation != m_generation || rows.isEmpty())
-        return;
-    beginInsertRows({}, int(m_rows.size()), int(m_rows.size() + rows.size() - 1));
-    m_rows << rows;
-    endInsertRows();
+    struct Range
+    {
+        QList<Entry> rows;
+        EntryQuery::Position position;
+    };
+    const quint64 generation = m_generation;
+    JobOptions options;
+    options.lane = JobOptions::Lane::Long;
+    m_client->run(
+        options,
+        [table = m_table, filter = m_filter, position = m_position, wanted = m_wanted](JobContext &c) {
+            Range range;
+            range.position = position;
+            EntryQuery query(c.database(), table, filter);
+            if (!query.fetchRange(range.position, wanted, [&](const QList<Entry> &rows) { range.rows << rows; }))
+                c.fail(query.error());
+            return range;
+        },
+        [this, generation](const Answer<Range> &answer) {
+            if (generation != m_generation)
+                return;
+            if (!answer.ok()) {
+                finishPage(answer.status == JobStatus::Withdrawn,
+                           answer.status == JobStatus::Withdrawn ? QString() : answer.error);
+                return;
+            }
+            const QList<Entry> &rows = answer.value.rows;
+            if (!rows.isEmpty()) {
+                beginInsertRows({}, int(m_rows.size()), int(m_rows.size() + rows.size() - 1));
+                m_rows << rows;
+                endInsertRows();
+            }
+            m_position = answer.value.position;
+            m_wanted -= int(rows.size());
+            m_exhausted = m_position.exhausted;
+            Q_EMIT progressed(m_position.progress());
+            if (m_wanted > 0 && !m_exhausted)
+                nextRange();
+            else
+                finishPage(false, QString());
+        });
 }
 
-void EntryListModel::fetchDone(quint64 generation, bool exhausted, bool stopped, const QString &error)
+void EntryListModel::rowStored(const QString &table, qint64 key)
 {
-    if (generation != m_generation)
+    if (table != m_table || rowOfKey(key) < 0 || !m_client)
         return;
-    m_exhausted = exhausted;
-    m_stopped = stopped && !exhausted;
+    const quint64 generation = m_generation;
+    m_client->run(
+        JobOptions{},
+        [table = m_table, key](JobContext &c) {
+            // Whatever the filter: the row is shown already, now with its
+            // new values.
+            EntryFilter all;
+            all.includeVoid = true;
+            EntryQuery one(c.database(), table, all);
+            Entry found;
+            bool exhausted = false;
+            one.fetch(key + 1, 1, [&](const QList<Entry> &rows) {
+                for (const Entry &e : rows)
+                    if (e.key == key)
+                        found = e;
+            }, nullptr, &exhausted);
+            return found;
+        },
+        [this, generation](const Answer<Entry> &answer) {
+            const int row = rowOfKey(answer.value.key);
+            if (generation != m_generation || !answer.ok() || row < 0)
+                return;
+            m_rows[row] = answer.value;
+            Q_EMIT dataChanged(index(row, 0), index(row, int(m_columns.size()) - 1));
+        });
+}
+
+void EntryListModel::finishPage(bool stopped, const QString &error)
+{
+    if (!error.isEmpty())
+        m_exhausted = true;
+    m_stopped = stopped && !m_exhausted;
     m_error = error;
     setBusy(false);
     Q_EMIT pageFinished(error);

@@ -4,20 +4,20 @@
 #include "EntryQuery.h"
 
 #include <QAbstractTableModel>
-#include <QThread>
-#include <atomic>
 #include <memory>
 
 namespace bravik::logbook {
 
-class EntryFetcher;
-using StopFlag = std::shared_ptr<std::atomic_bool>;
+class LogbookClient;
 
 // The rows of one table that pass a filter, newest first, for a table
-// view.  Pages are read by key on a thread of its own with a connection of
-// its own, so the window never waits for the logbook; the view asks for the
-// next page (canFetchMore/fetchMore) as it scrolls, and only the pages
-// scrolled to are held.  A search can be stopped.
+// view.  Pages are read by key as jobs of the logbook service, so the
+// window never waits for the logbook; the view asks for the next page
+// (canFetchMore/fetchMore) as it scrolls, and only the pages scrolled to are
+// held.  A filtered search goes through the table one bounded key range per
+// job, so what it finds shows as it goes, and it can be stopped.  A row
+// shown here that this program stores anew (the logbook service announces
+// it) is read again and shows its new values.
 class EntryListModel : public QAbstractTableModel
 {
     Q_OBJECT
@@ -30,12 +30,19 @@ public:
     // set.
     void setQuery(const DatabaseLocation &where, const QString &table, const EntryFilter &filter);
     void stop();
+    // Two more columns at the end, Voided and VoidReason, tell which rows
+    // are void and why.
+    void setVoidColumnsShown(bool shown);
+    bool voidColumnsShown() const { return m_voidColumnsShown; }
 
     QString table() const { return m_table; }
     EntryFilter filter() const { return m_filter; }
     qint64 keyAt(int row) const;
     int rowOfKey(qint64 key) const;
     bool isBusy() const { return m_busy; }
+    // A page has waited for the logbook a while: its words for it.
+    bool isWaiting() const;
+    QString waitingText() const;
     bool isExhausted() const { return m_exhausted; }
     bool wasStopped() const { return m_stopped; }
     QString lastError() const { return m_error; }
@@ -56,52 +63,29 @@ Q_SIGNALS:
     void pageFinished(const QString &error);
     void progressed(double share);
 
-    // To the fetcher's thread.
-    void fetchRequested(quint64 generation, const bravik::logbook::DatabaseLocation &where, const QString &table,
-                        const bravik::logbook::EntryFilter &filter, qint64 before, int limit,
-                        const bravik::logbook::StopFlag &stop);
+    void waitingChanged(bool waiting);
 
 private:
-    void rowsArrived(quint64 generation, const QList<bravik::logbook::Entry> &rows);
-    void fetchDone(quint64 generation, bool exhausted, bool stopped, const QString &error);
+    void nextRange();
+    void rowStored(const QString &table, qint64 key);
+    void finishPage(bool stopped, const QString &error);
     void setBusy(bool busy);
 
-    QThread m_thread;
-    EntryFetcher *m_fetcher = nullptr;
-    StopFlag m_stop;   // of the request running now
+    std::unique_ptr<LogbookClient> m_client;   // of m_where
+    QMetaObject::Connection m_listening;   // the logbook service's news of stored rows
     quint64 m_generation = 0;
     DatabaseLocation m_where;
     QString m_table;
     EntryFilter m_filter;
+    EntryQuery::Position m_position;   // where the search goes on
+    int m_wanted = 0;                  // rows the page still wants
     QStringList m_columns;
     QList<bool> m_booleans;
     QList<Entry> m_rows;
     bool m_busy = false, m_exhausted = true, m_stopped = false;
+    bool m_voidColumnsShown = false;
     QString m_error;
     int m_pageSize = 200;
-};
-
-// Runs the queries on the model's thread.
-class EntryFetcher : public QObject
-{
-    Q_OBJECT
-public:
-    EntryFetcher() = default;
-    ~EntryFetcher() override;
-
-    void fetch(quint64 generation, const bravik::logbook::DatabaseLocation &where, const QString &table,
-               const bravik::logbook::EntryFilter &filter, qint64 before, int limit,
-               const bravik::logbook::StopFlag &stop);
-
-Q_SIGNALS:
-    void rowsFound(quint64 generation, const QList<bravik::logbook::Entry> &rows);
-    void progressed(quint64 generation, double share);
-    void done(quint64 generation, bool exhausted, bool stopped, const QString &error);
-
-private:
-    std::unique_ptr<Database> m_database;
-    std::unique_ptr<EntryQuery> m_query;
-    quint64 m_queryGeneration = 0;
 };
 
 } // namespace bravik::logbook
@@ -109,4 +93,3 @@ private:
 Q_DECLARE_METATYPE(bravik::logbook::DatabaseLocation)
 Q_DECLARE_METATYPE(bravik::logbook::EntryFilter)
 Q_DECLARE_METATYPE(bravik::logbook::Entry)
-Q_DECLARE_METATYPE(bravik::logbook::StopFlag)

@@ -1,6 +1,5 @@
 #include "FieldLogWindows.h"
 
-#include "LaunchWindows.h"
 #include "RecordKinds.h"
 
 #include "GpsLink.h"
@@ -19,7 +18,8 @@
 
 using bravik::settings;
 using bravik::logbook::RecordWindowFrame;
-using bravik::logbook::kindForWindow;
+using bravik::logbook::RecordKind;
+using bravik::logbook::recordKind;
 
 namespace {
 const QString kDateTime = QStringLiteral("Date/Time");
@@ -29,19 +29,19 @@ const QString kSubmittedByLabel = QStringLiteral("Submitted By");
 
 RecordWindowFrame prediveFrame()
 {
-    return {kindForWindow(QStringLiteral("frmPredive"))->table, kindForWindow(QStringLiteral("frmPredive"))->caption, 7920, 10785,
+    return {recordKind(RecordKind::Predive).table, recordKind(RecordKind::Predive).caption, 7920, 10785,
             QStringLiteral("Navigate PreDive Table"), QRect(480, 9600, 3180, 540), QRect(4680, 9600, 2055, 495)};
 }
 
 RecordWindowFrame weatherFrame()
 {
-    return {kindForWindow(QStringLiteral("frmWeatherObservation"))->table, kindForWindow(QStringLiteral("frmWeatherObservation"))->caption, 7140, 9735,
+    return {recordKind(RecordKind::Weather).table, recordKind(RecordKind::Weather).caption, 7140, 9735,
             QStringLiteral("Navigate Weather Table"), QRect(840, 8040, 3135, 540), QRect(4200, 8040, 2055, 495)};
 }
 
 RecordWindowFrame missionFrame()
 {
-    return {kindForWindow(QStringLiteral("frmMission"))->table, kindForWindow(QStringLiteral("frmMission"))->caption, 7380, 11220,
+    return {recordKind(RecordKind::Mission).table, recordKind(RecordKind::Mission).caption, 7380, 11220,
             QStringLiteral("Navigate Mission Table"), QRect(480, 9600, 3060, 435), QRect(4920, 9600, 2055, 495)};
 }
 } // namespace
@@ -308,6 +308,19 @@ void frmMission::setMissionReview(MissionReview review)
     missionReview() = std::move(review);
 }
 
+namespace {
+frmMission::LaunchesView &launchesView()
+{
+    static frmMission::LaunchesView view;
+    return view;
+}
+} // namespace
+
+void frmMission::setLaunchesView(LaunchesView view)
+{
+    launchesView() = std::move(view);
+}
+
 void frmMission::onSelectMission()
 {
     bravik::FileDialogRequest request;
@@ -348,7 +361,6 @@ void frmMission::onBuildMission()
 
 void frmMission::onLaunches()
 {
-    auto *list = bravik::windows().show<frmLaunches>();
-    if (list)
-        list->showMission(cursor() ? cursor()->currentKey() : -1);
+    if (launchesView())
+        launchesView()(cursor() ? cursor()->currentKey() : -1);
 }

@@ -79,6 +79,10 @@ public:
     // shows the review window by name.
     using MissionReview = std::function<bool(QWidget *parent, const QString &path)>;
     static void setMissionReview(MissionReview review);
+    // "Launches" shows the launch records of a row (its key; -1 for a row
+    // not stored yet) through this, installed by the launch console.
+    using LaunchesView = std::function<void(qint64 missionKey)>;
+    static void setLaunchesView(LaunchesView view);
 
     QLineEdit *txtTime, *txtSubmittedBy, *txtLatitudeInt, *txtLatitudeMinutes;
     QComboBox *cmbNS;

@@ -12,7 +12,8 @@
 
 using bravik::settings;
 using bravik::logbook::RecordWindowFrame;
-using bravik::logbook::kindForWindow;
+using bravik::logbook::RecordKind;
+using bravik::logbook::recordKind;
 
 namespace {
 const QString kDateTime = QStringLiteral("Date/Time");
@@ -24,7 +25,7 @@ const QString kSubmittedByLabel = QStringLiteral("Submitted By");
 // --- vehicle maintenance ----------------------------------------------------
 
 frmMaintenance::frmMaintenance(QWidget *parent)
-    : RecordWindow({kindForWindow(QStringLiteral("frmMaintenance"))->table, kindForWindow(QStringLiteral("frmMaintenance"))->caption, 7410, 9630,
+    : RecordWindow({recordKind(RecordKind::Maintenance).table, recordKind(RecordKind::Maintenance).caption, 7410, 9630,
                     QStringLiteral("Navigate Maintenance"), QRect(720, 7560, 3135, 420),
                     QRect(4440, 7560, 2175, 495)},
                    parent)
@@ -52,7 +53,7 @@ frmMaintenance::frmMaintenance(QWidget *parent)
 // --- battery charge ---------------------------------------------------------
 
 frmBatteryCharge::frmBatteryCharge(QWidget *parent)
-    : RecordWindow({kindForWindow(QStringLiteral("frmBatteryCharge"))->table, kindForWindow(QStringLiteral("frmBatteryCharge"))->caption, 8520, 7995,
+    : RecordWindow({recordKind(RecordKind::BatteryCharge).table, recordKind(RecordKind::BatteryCharge).caption, 8520, 7995,
                     QStringLiteral("Navigate Battery Charge Table"), QRect(360, 6720, 3660, 540),
                     QRect(5760, 6720, 2055, 495)},
                    parent)
@@ -101,7 +102,7 @@ frmBatteryCharge::frmBatteryCharge(QWidget *parent)
 // --- task list --------------------------------------------------------------
 
 frmTaskList::frmTaskList(QWidget *parent)
-    : RecordWindow({kindForWindow(QStringLiteral("frmTaskList"))->table, kindForWindow(QStringLiteral("frmTaskList"))->caption, 7290, 8640,
+    : RecordWindow({recordKind(RecordKind::Tasks).table, recordKind(RecordKind::Tasks).caption, 7290, 8640,
                     QStringLiteral("Navigate Task List"), QRect(600, 7080, 2985, 420), QRect(4440, 6960, 1935, 495)},
                    parent)
 {
@@ -125,7 +126,7 @@ frmTaskList::frmTaskList(QWidget *parent)
 // --- purchases --------------------------------------------------------------
 
 frmPurchases::frmPurchases(QWidget *parent)
-    : RecordWindow({kindForWindow(QStringLiteral("frmPurchases"))->table, kindForWindow(QStringLiteral("frmPurchases"))->caption, 7110, 9135,
+    : RecordWindow({recordKind(RecordKind::Purchases).table, recordKind(RecordKind::Purchases).caption, 7110, 9135,
                     QStringLiteral("Navigate Purchases"), QRect(600, 7920, 2775, 420), QRect(4320, 7920, 2055, 495)},
                    parent)
 {
@@ -151,7 +152,7 @@ frmPurchases::frmPurchases(QWidget *parent)
 // --- miscellaneous ----------------------------------------------------------
 
 frmMisc::frmMisc(QWidget *parent)
-    : RecordWindow({kindForWindow(QStringLiteral("frmMisc"))->table, kindForWindow(QStringLiteral("frmMisc"))->caption, 7005, 6225,
+    : RecordWindow({recordKind(RecordKind::Miscellaneous).table, recordKind(RecordKind::Miscellaneous).caption, 7005, 6225,
                     QStringLiteral("Navigate Misc Table"), QRect(480, 4680, 3180, 540), QRect(4440, 4680, 2055, 495)},
                    parent)
 {

@@ -115,6 +115,13 @@ void RecordBinder::controlEdited(QWidget *control)
 {
     if (m_filling || !m_cursor)
         return;
+    if (m_cursor->isVoided()) {
+        // A void entry takes no edits, typed or made by the program (a GPS
+        // fix, say): the control shows the stored value again.
+        QScopedValueRollback<bool> filling(m_filling, true);
+        setControlValue(control, m_cursor->value(fieldOf(control)));
+        return;
+    }
     const QVariant value = controlValue(control);
     if (!m_cursor->hasRow()) {
         // Typing into a window whose table is still empty starts its first

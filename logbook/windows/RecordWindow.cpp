@@ -1,10 +1,14 @@
 #include "RecordWindow.h"
 
+#include "AttachmentsWindow.h"
+
 #include "Controls.h"
 #include "Database.h"
 #include "RecordBinder.h"
 #include "RecordFront.h"
+#include "RecordHistoryModel.h"
 #include "RecordHistoryWindow.h"
+#include "ConflictLines.h"
 #include "RecordNavigator.h"
 #include "Platform.h"
 #include "Seams.h"
@@ -12,6 +16,10 @@
 #include "Twips.h"
 
 #include <QCheckBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
 #include <QComboBox>
 #include <QEvent>
 #include <QFrame>
@@ -72,26 +80,33 @@ void RecordWindow::finishSetup(const QList<QWidget *> &tabOrder)
     if (previous)
         setTabOrder(previous, m_cmdHistory);
     setTabOrder(m_cmdHistory, m_cmdVoid);
+    setTabOrder(m_cmdVoid, m_cmdRestore);
+    setTabOrder(m_cmdRestore, m_cmdAttachments);
     m_firstFocus = tabOrder.isEmpty() ? nullptr : tabOrder.first();
     if (m_firstFocus)
         m_firstFocus->setFocus();
 
     history::setOsUser(platform::userName());
     m_cursor = std::make_unique<RecordFront>(DatabaseLocation{settings().databaseDriver, settings().database},
-                                             m_frame.table,
-                                             std::chrono::milliseconds(settings().statementTimeoutMs));
+                                             m_frame.table);
     m_binder = std::make_unique<RecordBinder>(this, m_cursor.get());
     connect(m_cursor.get(), &RecordFront::rowShown, m_binder.get(), &RecordBinder::showRow);
     connect(m_cursor.get(), &RecordFront::failed, this, &RecordWindow::engineFailed);
     connect(m_cursor.get(), &RecordFront::waitingChanged, this, &RecordWindow::showWaiting);
     connect(m_cursor.get(), &RecordFront::opened, this, [this](bool ok) { setInputAllowed(ok); });
     connect(m_cursor.get(), &RecordFront::rowShown, this, &RecordWindow::showVoidBanner);
+    addConflictLines();
+    connect(m_cursor.get(), &RecordFront::rowShown, this, [this] { setInputAllowed(true); });
     connect(m_cursor.get(), &RecordFront::rowShown, this, [this] {
         // An open history window follows the row; read once this answer
         // is handled.
         if (m_history && m_history->isVisible())
             QTimer::singleShot(0, this, &RecordWindow::refreshHistory);
+        if (m_attachments && m_attachments->isVisible())
+            QTimer::singleShot(0, this, &RecordWindow::refreshAttachments);
     });
+    // Files dropped anywhere on the window, its boxes too, are attached.
+    setAcceptDrops(true);
 
     // Nothing typed or clicked reaches the row while a request runs.
     for (QWidget *w : findChildren<QWidget *>()) {
@@ -102,9 +117,9 @@ void RecordWindow::finishSetup(const QList<QWidget *> &tabOrder)
         for (QWidget *inner : w->findChildren<QWidget *>())
             inner->installEventFilter(this);
     }
-    m_guarded << m_navigator << m_cmdHistory << m_cmdVoid;
-    m_cmdHistory->installEventFilter(this);
-    m_cmdVoid->installEventFilter(this);
+    m_guarded << m_navigator << m_cmdHistory << m_cmdVoid << m_cmdRestore << m_cmdAttachments;
+    for (QWidget *button : {m_cmdHistory, m_cmdVoid, m_cmdRestore, m_cmdAttachments})
+        button->installEventFilter(this);
     for (QWidget *inner : m_navigator->findChildren<QWidget *>())
         inner->installEventFilter(this);
 
@@ -120,7 +135,7 @@ void RecordWindow::finishSetup(const QList<QWidget *> &tabOrder)
     stop->setObjectName(QStringLiteral("cmdStopWaiting"));
     row->addWidget(m_waitingText, 1);
     row->addWidget(stop);
-    connect(stop, &QPushButton::clicked, this, [this] { m_cursor->stopWaiting(); });
+    connect(stop, &QPushButton::clicked, this, &RecordWindow::stopWaiting);
     m_waitingLine->setGeometry(0, 0, twips::toPixels(m_frame.clientWidth), m_waitingLine->sizeHint().height());
     m_waitingLine->hide();
 
@@ -140,10 +155,29 @@ bool RecordWindow::openFailed() const
 void RecordWindow::setInputAllowed(bool allowed)
 {
     // Without its table the window cannot keep anything, so nothing can
-    // be typed into it; "Return to Main" still works.
+    // be typed into it; "Return to Main" still works.  A void entry's
+    // boxes can be read and copied from, not changed.
     const bool enable = allowed && isOpen() && !m_cursor->isWaiting();
-    for (QWidget *w : std::as_const(m_guarded))
-        w->setEnabled(enable);
+    const bool voided = m_cursor && m_cursor->isVoided();
+    for (QWidget *w : std::as_const(m_guarded)) {
+        if (auto *e = qobject_cast<QLineEdit *>(w)) {
+            e->setEnabled(enable);
+            e->setReadOnly(voided);
+        } else if (auto *p = qobject_cast<QPlainTextEdit *>(w)) {
+            p->setEnabled(enable);
+            p->setReadOnly(voided);
+        } else {
+            w->setEnabled(enable && !(voided && !RecordBinder::fieldOf(w).isEmpty()));
+        }
+    }
+}
+
+void RecordWindow::stopWaiting()
+{
+    if (!m_cursor || m_cursor->stopWaiting())
+        return;
+    tell(tr("The entry is being stored right now, so waiting for it cannot be stopped. "
+            "The window says so as soon as the logbook answers."));
 }
 
 void RecordWindow::showWaiting(bool waiting)
@@ -158,6 +192,16 @@ void RecordWindow::showWaiting(bool waiting)
 
 bool RecordWindow::eventFilter(QObject *watched, QEvent *event)
 {
+    if (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove || event->type() == QEvent::Drop) {
+        auto *drop = static_cast<QDropEvent *>(event);
+        if (!droppedFiles(drop->mimeData()).isEmpty()) {
+            if (event->type() == QEvent::Drop)
+                dropEvent(drop);
+            else
+                drop->acceptProposedAction();
+            return true;
+        }
+    }
     if (m_cursor && m_cursor->isBusy()) {
         switch (event->type()) {
         case QEvent::KeyPress:
@@ -251,6 +295,18 @@ void RecordWindow::whenSettled(std::function<void(bool ok)> done)
     m_cursor->whenSettled(std::move(done));
 }
 
+bool RecordWindow::beginEntry(const RecordFront::Stamp &stamp, std::function<void(bool ok)> done)
+{
+    if (!m_cursor || m_cursor->openFailed())
+        return false;
+    return m_cursor->beginEntry(stamp, [this, done = std::move(done)](bool ok) {
+        if (ok)
+            m_closeRefused = false;
+        if (done)
+            done(ok);
+    });
+}
+
 bool RecordWindow::moveToKey(qint64 key)
 {
     if (!m_cursor || m_cursor->openFailed())
@@ -276,7 +332,13 @@ void RecordWindow::returnToMain()
 
 bool RecordWindow::queryUnload()
 {
-    if (!m_cursor || !m_cursor->isOpen() || m_closeNow)
+    // A window still opening stores what it holds once its table is open
+    // (a submission's stamp, a GPS fix); one whose table could not be
+    // opened has nothing it could store.
+    // A window still opening stores what it holds once its table is open
+    // (a submission's stamp, a GPS fix); one whose table could not be
+    // opened has nothing it could store.
+    if (!m_cursor || m_cursor->openFailed() || m_closeNow)
         return true;
     if (m_closePending)
         return false;   // closes when its store answers
@@ -285,14 +347,9 @@ bool RecordWindow::queryUnload()
         return true;
     }
     m_closePending = true;
-    m_closeAnswered = false;
-    m_closeGoes = false;
-    m_closeInQuery = true;
     const bool toldBefore = m_closeRefused;
+    // The answer always comes later: the window closes then.
     m_cursor->request(RecordFront::Request::Save, [this, toldBefore](bool ok) { closeStored(ok, toldBefore); });
-    m_closeInQuery = false;
-    if (m_closeAnswered)
-        return m_closeGoes;
     return false;
 }
 
@@ -322,11 +379,6 @@ void RecordWindow::closeStored(bool ok, bool toldBefore)
                      .arg(message));
         }
     }
-    if (m_closeInQuery) {
-        m_closeAnswered = true;
-        m_closeGoes = goes;
-        return;
-    }
     const bool toMain = m_mainAfterClose;
     m_mainAfterClose = false;
     if (!goes)
@@ -349,6 +401,50 @@ void RecordWindow::showEvent(QShowEvent *event)
     }
 }
 
+// --- merge conflicts ---------------------------------------------------------
+
+void RecordWindow::addConflictLines()
+{
+    // Below everything the window has; the window grows by their height
+    // while there are any.
+    m_conflicts = new ConflictLines(this);
+    m_conflicts->setGeometry(0, twips::toPixels(m_frame.clientHeight), twips::toPixels(m_frame.clientWidth), 0);
+    connect(m_conflicts, &ConflictLines::keepChosen, this, &RecordWindow::settleConflict);
+    connect(m_cursor.get(), &RecordFront::rowShown, this, &RecordWindow::showConflicts);
+}
+
+void RecordWindow::showConflicts()
+{
+    QList<ConflictLines::Line> lines;
+    for (const conflicts::Open &c : m_cursor->openConflicts()) {
+        const QVariant v = m_cursor->value(c.field);
+        const QString here = m_cursor->table().isBoolean(c.field) ? (v.toBool() ? QStringLiteral("true") : QStringLiteral("false"))
+                                                                  : v.toString();
+        lines.append({c.id, conflicts::lineText(c, here)});
+    }
+    if (lines.isEmpty() && m_conflicts->isHidden())
+        return;
+    const int top = twips::toPixels(m_frame.clientHeight);
+    m_conflicts->resize(width(), 0);
+    const int height = m_conflicts->setLines(lines);
+    m_conflicts->setGeometry(0, top, width(), height);
+    resize(width(), top + height);
+}
+
+void RecordWindow::settleConflict(const QString &id, bool keepOther)
+{
+    if (!m_cursor || !m_cursor->isOpen())
+        return;
+    m_conflicts->setChoicesEnabled(false);
+    QPointer<ConflictLines> lines(m_conflicts);
+    m_cursor->settleConflict(id, keepOther, [lines](bool) {
+        // Answered: the lines were shown anew with the row, or the
+        // request was given up on and the choices stand again.
+        if (lines)
+            lines->setChoicesEnabled(true);
+    });
+}
+
 // --- corrections -------------------------------------------------------------
 
 void RecordWindow::addCorrectionRow()
@@ -363,7 +459,16 @@ void RecordWindow::addCorrectionRow()
     connect(m_cmdHistory, &QPushButton::clicked, this, &RecordWindow::showHistory);
     m_cmdVoid = addButton("cmdVoid", tr("Void Entry\u2026"), nav.x() + 1215 + 120, top, 1455, height);
     connect(m_cmdVoid, &QPushButton::clicked, this, &RecordWindow::voidEntry);
+    // In the same place, on a void entry.
+    m_cmdRestore = addButton("cmdRestore", tr("Restore Entry\u2026"), nav.x() + 1215 + 120, top, 1455, height);
+    connect(m_cmdRestore, &QPushButton::clicked, this, &RecordWindow::restoreEntry);
+    m_cmdRestore->hide();
+    m_cmdAttachments = addButton("cmdAttachments", tr("Attachments\u2026"), nav.x() + 1215 + 120 + 1455 + 90, top, 1335,
+                                 height);
+    connect(m_cmdAttachments, &QPushButton::clicked, this, &RecordWindow::showAttachments);
 
+    // The banner of a void entry stands where "Attachments…" is otherwise:
+    // the narrowest windows have no room for both beside "Restore Entry…".
     const int bannerLeft = nav.x() + 1215 + 120 + 1455 + 180;
     // Down to the window's bottom edge, so a long reason wraps onto a
     // second line where there is room.
@@ -385,28 +490,43 @@ void RecordWindow::showVoidBanner()
 {
     if (!m_voidBanner || !m_cursor)
         return;
-    if (!m_cursor->isVoided()) {
+    const bool voided = m_cursor->isVoided();
+    m_cmdVoid->setVisible(!voided);
+    m_cmdRestore->setVisible(voided);
+    m_cmdAttachments->setVisible(!voided);
+    if (!voided) {
         m_voidBanner->clear();
         m_voidBanner->setToolTip(QString());
         m_voidBanner->hide();
         return;
     }
     QString reason = m_cursor->voidReason();
+    // A long reason shows from its start: measuring a megabyte of text to
+    // elide it would hold the window up.
+    constexpr int kShown = 2000;
+    if (reason.size() > kShown)
+        reason = reason.left(kShown) + QChar(0x2026);
     reason.replace(QLatin1Char('\n'), QLatin1Char(' '));
     const QString text = tr("VOID: %1").arg(reason);
-    m_voidBanner->setToolTip(text);
+    // Why nothing can be typed into the boxes, on a line of its own.
+    const QString why = tr("A void entry is read-only.");
+    m_voidBanner->setToolTip(text + QLatin1Char('\n') + why);
     // What does not fit in the lines there is room for ends in "…".
     const QFontMetrics metrics = m_voidBanner->fontMetrics();
-    const int lines = qMax(1, m_voidBanner->height() / metrics.lineSpacing());
-    m_voidBanner->setText(metrics.elidedText(text, Qt::ElideRight, m_voidBanner->width() * lines - metrics.averageCharWidth() * 4 * lines));
+    const int lines = qMax(1, m_voidBanner->height() / metrics.lineSpacing() - 1);
+    const QString shown = metrics.elidedText(text, Qt::ElideRight,
+                                             m_voidBanner->width() * lines - metrics.averageCharWidth() * 4 * lines);
+    m_voidBanner->setText(shown + QLatin1Char('\n') + why);
     m_voidBanner->show();
     m_voidBanner->raise();
 }
 
 void RecordWindow::showHistory()
 {
-    if (!m_history)
+    if (!m_history) {
         m_history = new frmRecordHistory(this);
+        connect(m_history, &frmRecordHistory::wholeValuesWanted, this, &RecordWindow::readWholeValues);
+    }
     m_history->setWindowTitle(tr("History \u2013 %1").arg(windowTitle()));
     m_history->show();
     m_history->raise();
@@ -423,7 +543,9 @@ void RecordWindow::refreshHistory()
     }
     m_history->showMessage(tr("Reading the history\u2026"));
     QPointer<frmRecordHistory> window(m_history);
-    m_cursor->readHistory([this, window](bool ok) {
+    // What is typed on screen is stored when the row is left, not before.
+    const bool unsaved = m_cursor->isChanged();
+    m_cursor->readHistory([this, window, unsaved](bool ok) {
         if (!window)
             return;
         if (!ok) {
@@ -437,7 +559,24 @@ void RecordWindow::refreshHistory()
         const QString when = m_cursor->value(QStringLiteral("Date/Time")).toString();
         const QString what = when.isEmpty() ? tr("This %1 entry").arg(windowTitle())
                                             : tr("The %1 entry of %2").arg(windowTitle(), when);
-        window->showEntries(what, m_cursor->history());
+        window->showEntries(what, m_cursor->history(),
+                            unsaved ? tr("The changes on screen are not stored yet, so they are not in the history "
+                                         "yet; they are stored when you leave this entry.")
+                                    : QString());
+    });
+}
+
+void RecordWindow::readWholeValues(int row, qint64 historyKey)
+{
+    QPointer<frmRecordHistory> window(m_history);
+    m_cursor->readHistoryValues(historyKey, [this, window, row](bool ok, const QString &oldValue,
+                                                                const QString &newValue) {
+        if (!window)
+            return;
+        if (ok)
+            window->showWholeValues(row, oldValue, newValue);
+        else
+            window->showValuesFailed(row, m_cursor->lastError());
     });
 }
 
@@ -454,15 +593,108 @@ void RecordWindow::voidEntry()
         return;
     }
     QString reason;
-    if (!textPrompts().ask(this, tr("Void Entry"),
-                           tr("Why is this entry void? It stays in the logbook, marked void with your reason."),
-                           &reason))
+    if (!textPrompts().askRequired(this, tr("Void Entry"),
+                                   tr("Why is this entry void? It stays in the logbook, marked void with your reason."),
+                                   tr("A void entry needs a reason."), &reason))
         return;
-    if (reason.trimmed().isEmpty()) {
-        tell(tr("A void entry needs a reason. The entry was not voided."));
+    m_cursor->voidEntry(reason.trimmed());
+}
+
+// --- attachments -----------------------------------------------------------
+
+QStringList RecordWindow::droppedFiles(const QMimeData *data)
+{
+    QStringList paths;
+    if (!data || !data->hasUrls())
+        return paths;
+    for (const QUrl &url : data->urls()) {
+        if (url.isLocalFile())
+            paths << url.toLocalFile();
+    }
+    return paths;
+}
+
+void RecordWindow::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (!droppedFiles(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void RecordWindow::dropEvent(QDropEvent *event)
+{
+    const QStringList paths = droppedFiles(event->mimeData());
+    if (paths.isEmpty())
+        return;
+    event->acceptProposedAction();
+    attachFiles(paths);
+}
+
+frmAttachments *RecordWindow::ensureAttachmentsWindow()
+{
+    if (!m_attachments) {
+        m_attachments = new frmAttachments(this, DatabaseLocation{settings().databaseDriver, settings().database},
+                                           m_frame.table);
+        connect(m_attachments, &frmAttachments::filesChosen, this, &RecordWindow::attachFiles);
+    }
+    m_attachments->setWindowTitle(tr("Attachments \u2013 %1").arg(windowTitle()));
+    return m_attachments;
+}
+
+void RecordWindow::showAttachments()
+{
+    ensureAttachmentsWindow()->show();
+    m_attachments->raise();
+    refreshAttachments();
+}
+
+void RecordWindow::refreshAttachments()
+{
+    if (!m_attachments || !m_cursor)
+        return;
+    const QString when = m_cursor->value(QStringLiteral("Date/Time")).toString();
+    const QString what = when.isEmpty() ? tr("This %1 entry").arg(windowTitle())
+                                        : tr("The %1 entry of %2").arg(windowTitle(), when);
+    m_attachments->showEntry(m_cursor->currentKey(), what, m_cursor->isVoided());
+}
+
+void RecordWindow::attachFiles(const QStringList &paths)
+{
+    if (paths.isEmpty() || !m_cursor || !m_cursor->isOpen())
+        return;
+    if (m_cursor->isVoided()) {
+        tell(tr("This entry is void: it takes no new attachments."));
         return;
     }
-    m_cursor->voidEntry(reason.trimmed());
+    if (!m_cursor->hasRow() || (m_cursor->isNewRow() && !m_cursor->isChanged())) {
+        tell(tr("This entry is empty, so there is nothing to attach the files to yet. Type the entry first."));
+        return;
+    }
+    // A new or changed entry is stored first, so the files belong to it as
+    // the logbook has it.
+    QPointer<RecordWindow> self(this);
+    auto attach = [self, paths](bool ok) {
+        if (!self || !ok || self->m_cursor->currentKey() < 0)
+            return;
+        self->showAttachments();
+        self->m_attachments->attach(paths);
+    };
+    if (m_cursor->isNewRow() || m_cursor->isChanged())
+        m_cursor->request(RecordFront::Request::Save, attach);
+    else
+        attach(true);
+}
+
+void RecordWindow::restoreEntry()
+{
+    if (!m_cursor || !m_cursor->isOpen() || !m_cursor->isVoided())
+        return;
+    QString reason;
+    if (!textPrompts().askRequired(this, tr("Restore Entry"),
+                                   tr("Why is this entry no longer void? It becomes an ordinary entry again; the "
+                                      "history keeps the void and your reason."),
+                                   tr("Restoring an entry needs a reason."), &reason))
+        return;
+    m_cursor->restoreEntry(reason.trimmed());
 }
 
 // --- builders --------------------------------------------------------------

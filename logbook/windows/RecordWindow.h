@@ -15,11 +15,14 @@ class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 class QFrame;
+class QMimeData;
 
 namespace bravik::logbook {
 
 class RecordBinder;
+class ConflictLines;
 class frmRecordHistory;
+class frmAttachments;
 
 class RecordNavigator;
 
@@ -45,13 +48,14 @@ struct RecordWindowFrame
 // else, navigation, "Return to Main" and storing the row when the window
 // goes, lives here.
 //
-// The logbook answers on a thread of its own (RecordFront), so the window
-// never freezes on it.  Requests run in the order they are made; while one
-// runs the window takes no input into its bound controls and navigation,
-// and one that has not answered within a moment shows "Waiting for the
-// logbook…" with "Stop waiting" and disables them until the answer comes.
-// The window closes only once its row is stored (or the user was told it
-// could not be, and closes again).
+// The logbook answers through the logbook service (RecordFront), always
+// later, so the window never freezes on it.  Requests run in the order
+// they are made; while one runs the window takes no input into its bound
+// controls and navigation, and one that has not answered within a moment
+// shows "Waiting for the logbook…" with "Stop waiting" and disables them
+// until the answer comes.  The window closes only once its row is stored
+// (or the user was told it could not be, and closes again).  A void entry
+// shows its fields read-only until "Restore Entry…" makes it ordinary again.
 class RecordWindow : public ManagedWindow
 {
     Q_OBJECT
@@ -81,6 +85,9 @@ public:
     // Runs `done` once every request made so far has answered (ok false
     // when one was refused or dropped).
     void whenSettled(std::function<void(bool ok)> done);
+    // A submission: the row shown is stored as on any move, and a new row
+    // begins with the stamp, in one request.
+    bool beginEntry(const RecordFront::Stamp &stamp, std::function<void(bool ok)> done = {});
 
     // Quitting: messages go to standard error instead of a box.
     static void setQuitting(bool quitting);
@@ -89,6 +96,11 @@ public:
     // The history window of this record window (nullptr until "History"
     // was pressed).
     frmRecordHistory *historyWindow() const { return m_history; }
+    // The attachments window of this record window (nullptr until
+    // "Attachments…" was pressed or a file was dropped).
+    frmAttachments *attachmentsWindow() const { return m_attachments; }
+    // The lines of the entry's open merge conflicts, under everything else.
+    ConflictLines *conflictLines() const { return m_conflicts; }
 
 public Q_SLOTS:
     // "Return to Main": close the window (storing the row), then bring the
@@ -98,6 +110,14 @@ public Q_SLOTS:
     void showHistory();
     // "Void Entry…": asks for the reason, then marks the row void.
     void voidEntry();
+    // "Restore Entry…": asks for the reason, then makes the void row an
+    // ordinary one again.
+    void restoreEntry();
+    // "Attachments…": the current entry's files.
+    void showAttachments();
+    // Attaches the files to the current entry at once (a drop, "Add…"): a
+    // new or changed entry is stored first; a void one takes none.
+    void attachFiles(const QStringList &paths);
 
 protected:
     // Runs first on "Return to Main"; the windows with a GPS connection
@@ -107,6 +127,8 @@ protected:
     bool queryUnload() override;
     void showEvent(QShowEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
     // Builders for the concrete windows; places in twips.
     QLineEdit *addText(const char *name, const QString &field, int l, int t, int w, int h);
@@ -138,6 +160,14 @@ private:
     void addCorrectionRow();
     void showVoidBanner();
     void refreshHistory();
+    void readWholeValues(int row, qint64 historyKey);
+    void stopWaiting();
+    void refreshAttachments();
+    frmAttachments *ensureAttachmentsWindow();
+    static QStringList droppedFiles(const QMimeData *data);
+    void addConflictLines();
+    void showConflicts();
+    void settleConflict(const QString &id, bool keepOther);
 
     RecordWindowFrame m_frame;
     RecordNavigator *m_navigator = nullptr;
@@ -150,17 +180,18 @@ private:
     // forward after it.
     bool m_closePending = false;
     bool m_mainAfterClose = false;
-    bool m_closeAnswered = false;
-    bool m_closeGoes = false;
-    bool m_closeInQuery = false;
     bool m_closeNow = false;
     QList<QWidget *> m_guarded;     // take no input while a request runs
     QFrame *m_waitingLine = nullptr;
     QLabel *m_waitingText = nullptr;
     QPushButton *m_cmdHistory = nullptr;
     QPushButton *m_cmdVoid = nullptr;
+    QPushButton *m_cmdRestore = nullptr;
+    QPushButton *m_cmdAttachments = nullptr;
+    frmAttachments *m_attachments = nullptr;
     QLabel *m_voidBanner = nullptr;
     frmRecordHistory *m_history = nullptr;
+    ConflictLines *m_conflicts = nullptr;
     // Destroyed in reverse order: binder, then the cursor.
     std::unique_ptr<RecordFront> m_cursor;
     std::unique_ptr<RecordBinder> m_binder;

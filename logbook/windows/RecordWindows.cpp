@@ -1,17 +1,11 @@
 #include "RecordWindows.h"
 
-#include "LaunchWindows.h"
-
 #include "FieldLogWindows.h"
 #include "OfficeLogWindows.h"
-#include "RecordFront.h"
 #include "RecordWindow.h"
 #include "WindowManager.h"
 #include "frmLogbookList.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
-#include <cstdio>
 
 namespace bravik::logbook {
 
@@ -26,7 +20,6 @@ void registerWindows()
     w.registerWindow<frmTaskList>();
     w.registerWindow<frmPurchases>();
     w.registerWindow<frmMisc>();
-    w.registerWindow<frmLaunches>();
     w.registerWindow<frmLogbookList>();
 }
 
@@ -34,31 +27,10 @@ void registerWindows()
 
 namespace bravik::logbook {
 
-QStringList closeAllForQuit(std::chrono::milliseconds limit)
+void closeAllForQuit()
 {
     RecordWindow::setQuitting(true);
     windows().unloadAll();
-    QElapsedTimer clock;
-    clock.start();
-    auto waiting = [] {
-        for (RecordFront *f : RecordFront::all())
-            if (f->isBusy())
-                return true;
-        return false;
-    };
-    while (waiting() && clock.elapsed() < limit.count())
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
-    QStringList lost;
-    for (RecordFront *f : RecordFront::all()) {
-        const QString row = f->unstoredText();
-        if (row.isEmpty())
-            continue;
-        lost << row;
-        std::fprintf(stderr, "bravik-log: not stored in %s\n", qPrintable(row));
-    }
-    std::fflush(stderr);
-    RecordWindow::setQuitting(false);
-    return lost;
 }
 
 } // namespace bravik::logbook

@@ -8,15 +8,12 @@ void registerWindows();
 
 } // namespace bravik::logbook
 
-#include <QStringList>
-#include <chrono>
-
 namespace bravik::logbook {
 
-// Quitting: closes every window, giving each store still running up to
-// `limit` (events keep being handled meanwhile), and returns what could not
-// be stored, one line per row with its table and values (the same lines go
-// to standard error).  Messages go to standard error, not to boxes.
-QStringList closeAllForQuit(std::chrono::milliseconds limit);
+// Quitting: closes every window.  The stores their rows need are the
+// logbook service's jobs from then on; LogbookService::shutdownAll() gives
+// them a few seconds and keeps what is left for the next start.  From now
+// on the windows' messages go to standard error, not to boxes.
+void closeAllForQuit();
 
 } // namespace bravik::logbook

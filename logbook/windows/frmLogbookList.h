@@ -5,7 +5,6 @@
 
 #include <QPointer>
 #include <QProgressDialog>
-#include <atomic>
 #include <functional>
 #include <memory>
 
@@ -16,11 +15,16 @@ class QLineEdit;
 class QProgressDialog;
 class QPushButton;
 class QTableView;
-class QThread;
 
 namespace bravik::logbook {
 
 class EntryListModel;
+class LogbookClient;
+
+// Opens the entry with that key of that table in its record window (the
+// window leaves its own row first, as on any move).  False when the window
+// could not move to it.
+bool openEntry(const QString &table, qint64 key);
 
 // "Logbook": the entries of one kind of record as a table, newest first,
 // with a filter; an entry opens in its record window; the rows shown can be
@@ -41,7 +45,9 @@ public:
     QPushButton *cmdFind, *cmdStop;
     QTableView *grdEntries;
     QLabel *lblStatus;
-    QCheckBox *chkIncludeVoid;   // the exports and Print… take voided rows too
+    QLabel *lblNotice;           // what to know about this logbook's search, shown when there is something
+    QCheckBox *chkConflicts;     // only the entries with a merge conflict still to settle
+    QCheckBox *chkIncludeVoid;   // the exports and Print… take voided rows too, the list shows why they are void
     QPushButton *cmdExportCsv, *cmdExportPdf, *cmdPrint;
 
     EntryListModel *model() const { return m_model; }
@@ -60,18 +66,22 @@ protected:
 private:
     void exportTo(ExportRequest::Format format);
     void printEntries();
-    // Runs an export or a print on a thread of its own behind a progress
-    // dialog with Cancel; `finished` gets the result on this thread.
-    using Job = std::function<ExportResult(const ExportProgress &progress, QString *error)>;
-    void runInBackground(const QString &label, Job job, std::function<void(ExportResult)> finished);
+    // Runs an export or a print as a long job of the logbook service behind
+    // a progress dialog with Cancel; `finished` gets the result here.
+    void runInBackground(const QString &label, ExportWork work, std::function<void(ExportResult)> finished);
     void updateStatus();
+    void showOutcome(const QString &text);
+    void sizeColumns();
     ExportRequest request(ExportRequest::Format format) const;
 
     EntryListModel *m_model;
+    bool m_columnsSized = false;   // to the first page of the search shown
+    // How the last export or print ended ("Exported to …"): kept in front of
+    // the list's own status until the next search, so a page of the list
+    // arriving after it does not wipe it out.
+    QString m_outcome;
     QPointer<QProgressDialog> m_progress;
-    QThread *m_exportThread = nullptr;
-    std::shared_ptr<std::atomic_bool> m_cancel;
-    std::shared_ptr<std::atomic<qint64>> m_written;
+    std::unique_ptr<LogbookClient> m_exporter;   // the exports' and prints' way to the logbook
 };
 
 } // namespace bravik::logbook

@@ -1,11 +1,13 @@
 #include "MissionCheck.h"
 
+#include "Coastline.h"
 #include "NumberRules.h"
 #include "ScriptValue.h"
 #include "Settings.h"
 
 #include <QSet>
 #include <cmath>
+#include <limits>
 
 namespace bravik::mission {
 
@@ -14,6 +16,8 @@ namespace {
 constexpr double kEarthRadius = 6371000.0;
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kAscentSecondsPerMetre = 6.0; // the templates' own rule
+constexpr double kSecondsPerMetreDepth = 4.0;  // how fast the pictures let the depth change
+constexpr double kShoreMargin = 10000.0;       // distances to the shore are told up to this
 
 QString num(double v)
 {
@@ -45,8 +49,8 @@ QStringList required(const ScriptBlock &b)
 class Checker
 {
 public:
-    Checker(const MissionScriptModel &m, const VehicleLimits &l, std::optional<GeoPosition> s)
-        : model(m), limits(l), start(s)
+    Checker(const MissionScriptModel &m, const VehicleLimits &l, std::optional<GeoPosition> s, const CheckContext &c)
+        : model(m), limits(l), start(s), context(c)
     {
     }
 
@@ -56,7 +60,23 @@ private:
     const MissionScriptModel &model;
     const VehicleLimits &limits;
     std::optional<GeoPosition> start;
+    const CheckContext &context;
     MissionCheck r;
+    int waypointCount = 0, legCount = 0;
+    std::optional<double> envelopeMinAltitude;
+    struct LegDepth
+    {
+        QString name;
+        int line = 0;
+        double depth = 0.0;
+        std::optional<double> minAltitude;
+        QString what;
+    };
+    QList<LegDepth> legDepths;
+    int launchLine = 0;
+
+    void checkShoals();
+    void checkShore();
 
     void error(int line, const QString &text, bool limit = false) { r.findings.append({Severity::Error, line, text, limit}); }
     void warning(int line, const QString &text) { r.findings.append({Severity::Warning, line, text, false}); }
@@ -104,14 +124,14 @@ private:
         t += s.duration;
         depth = toDepth;
     }
-    void move(double heading, double distance, int leg)
+    void move(double heading, double distance, int leg, int line)
     {
         if (!(distance > 0.0) || !std::isfinite(distance) || !std::isfinite(heading))
             return;
         east += distance * std::sin(heading * kPi / 180.0);
         north += distance * std::cos(heading * kPi / 180.0);
         r.trackLength += distance;
-        r.track.append({east, north, false, leg});
+        r.track.append({east, north, false, leg, line});
     }
     void project(const GeoPosition &p, double *e, double *n) const
     {
@@ -198,6 +218,151 @@ void Checker::checkLegDuration(const ScriptBlock &b, std::optional<double> durat
         warning(line, QStringLiteral("This leg lasts 0 s: the vehicle skips it."));
 }
 
+void Checker::checkShoals()
+{
+    if (!context.waterDepth || !(*context.waterDepth > 0.0))
+        return;
+    const double water = *context.waterDepth;
+    for (const LegDepth &l : std::as_const(legDepths)) {
+        const double altitude = std::max(0.0, l.minAltitude.value_or(envelopeMinAltitude.value_or(0.0)));
+        const double floor = water - altitude;
+        if (l.depth > floor)
+            error(l.line, QStringLiteral("%1's %2 of %3 m is deeper than the water depth of %4 m less the minimum altitude of %5 m (%6 m): "
+                                         "the vehicle would reach the bottom.")
+                              .arg(l.name, l.what, num(l.depth), num(water), num(altitude), num(floor)));
+    }
+}
+
+void Checker::checkShore()
+{
+    if (!context.coastline)
+        return;
+    chart::Coastline &coast = *context.coastline;
+    if (!r.trackOrigin) {
+        r.shore.reason = QStringLiteral("the track has no position (no start position, no waypoint)");
+        return;
+    }
+    auto geo = [this](const TrackPoint &p) {
+        const GeoPosition g = *r.geoOf(p);
+        return chart::GeoPoint{g.latitude, g.longitude};
+    };
+    QList<chart::GeoPoint> points;
+    for (const TrackPoint &p : std::as_const(r.track))
+        points << geo(p);
+    const chart::GeoBox box = chart::boxAround(points.constData(), int(points.size())).grown(kShoreMargin);
+    const std::optional<chart::Resolution> res =
+        coast.resolutionFor(std::max(box.north - box.south, box.east - box.west));
+    QString why;
+    std::shared_ptr<const chart::ShoreArea> area;
+    if (!res)
+        why = coast.unavailableText();
+    else
+        area = coast.area(box, *res, &why);
+    if (!area) {
+        r.shore.reason = why;
+        warning(0, QStringLiteral("The shore was not checked: %1").arg(why));
+        return;
+    }
+    r.shore.checked = true;
+    r.shore.resolution = chart::resolutionTitle(*res);
+    // The area's side of every point follows from the one GMT told when
+    // it read the area.
+    QList<bool> land(points.size(), false);
+    for (int i = 0; i < points.size(); ++i)
+        land[i] = area->onLand(points[i]);
+
+    const bool refuses = limits.minShoreDistance.has_value();
+    auto distance = [&](int i) { return area->distanceToShore(points[i]); };
+    auto distanceWords = [](double d) {
+        return std::isfinite(d) ? distanceText(d) : QStringLiteral("more than %1").arg(distanceText(kShoreMargin));
+    };
+    auto legName = [this](const TrackPoint &p) {
+        if (p.leg <= 0 || p.leg > r.legs.size())
+            return QStringLiteral("The launch run");
+        const MissionLeg &leg = r.legs[p.leg - 1];
+        return p.waypoint ? QStringLiteral("The leg to %1").arg(leg.name) : leg.name;
+    };
+
+    QStringList parts;
+    QString nearest;   // the waypoint nearest the shore, or the first on land
+    double nearestDistance = std::numeric_limits<double>::infinity();
+    bool nearestOnLand = false;
+    int waypoints = 0;
+    if (r.startKnown) {
+        const double d = distance(0);
+        parts << (land[0] ? QStringLiteral("start on land, %1 from the shore").arg(distanceWords(d))
+                          : QStringLiteral("start %1 from the shore").arg(distanceWords(d)));
+        if (land[0])
+            warning(0, QStringLiteral("The start position (%1) reads as land at the %2, %3 from the shore; a harbour can read so at a coarse resolution.")
+                           .arg(chart::positionText(points[0]), r.shore.resolution, distanceWords(d)));
+    }
+    for (int i = 1; i < r.track.size(); ++i) {
+        const TrackPoint &p = r.track[i];
+        if (!p.waypoint)
+            continue;
+        const QString name = p.leg > 0 && p.leg <= r.legs.size() ? r.legs[p.leg - 1].name : QStringLiteral("A waypoint");
+        const double d = distance(i);
+        ++waypoints;
+        if (land[i]) {
+            parts << QStringLiteral("%1 on land").arg(name);
+            if (!nearestOnLand)
+                nearest = parts.last();
+            nearestOnLand = true;
+            error(p.line, QStringLiteral("%1 (%2) is on land at the %3, %4 from the shore.")
+                              .arg(name, chart::positionText(points[i]), r.shore.resolution, distanceWords(d)),
+                  refuses);
+            continue;
+        }
+        parts << QStringLiteral("%1 %2").arg(name, distanceWords(d));
+        if (!nearestOnLand && (nearest.isEmpty() || d < nearestDistance)) {
+            nearest = parts.last();
+            nearestDistance = d;
+        }
+        if (limits.minShoreDistance && d < *limits.minShoreDistance)
+            error(p.line, QStringLiteral("%1 is %2 from the shore, closer than the vehicle's minimum shore distance of %3.")
+                              .arg(name, distanceText(d), distanceText(*limits.minShoreDistance)),
+                  true);
+    }
+    r.shore.text = parts.isEmpty() ? QStringLiteral("no start position, no waypoint") : parts.join(QStringLiteral(", "));
+    r.shore.brief = r.shore.text;
+    if (waypoints > 3) {
+        QStringList brief;
+        if (r.startKnown)
+            brief << parts.first();
+        brief << QStringLiteral("%1%2 (of %3 waypoints)")
+                     .arg(nearestOnLand ? QString() : QStringLiteral("nearest "), nearest)
+                     .arg(waypoints);
+        r.shore.brief = brief.join(QStringLiteral(", "));
+    }
+
+    // Every leg of the track: where it first runs onto land.
+    for (int i = 1; i < r.track.size(); ++i) {
+        const chart::GeoPoint a = points[i - 1], b = points[i];
+        const TrackPoint &p = r.track[i];
+        if (chart::distanceMetres(a, b) < 0.5)
+            continue;
+        const QList<double> at = area->crossings(a, b);
+        // From water the first crossing meets land; from land the second.
+        const int touch = land[i - 1] ? 1 : 0;
+        if (at.size() > touch) {
+            const double t = at[touch];
+            const chart::GeoPoint hit{a.lat + t * (b.lat - a.lat), a.lon + t * (chart::wrapLongitude(b.lon, a.lon) - a.lon)};
+            error(p.line, QStringLiteral("%1 crosses land: it first touches land at %2, %3 along it.")
+                              .arg(legName(p), chart::positionText(hit), distanceText(t * chart::distanceMetres(a, b))),
+                  refuses);
+            continue;
+        }
+        if (limits.minShoreDistance && !land[i - 1] && !land[i]) {
+            chart::GeoPoint where;
+            const double d = area->closestApproach(a, b, &where);
+            if (d < *limits.minShoreDistance)
+                error(p.line, QStringLiteral("%1 passes %2 from the shore at %3, closer than the vehicle's minimum shore distance of %4.")
+                                  .arg(legName(p), distanceText(d), chart::positionText(where), distanceText(*limits.minShoreDistance)),
+                      true);
+        }
+    }
+}
+
 MissionCheck Checker::run()
 {
     r.findings = model.findings;
@@ -233,6 +398,11 @@ MissionCheck Checker::run()
         if (r.envelopeAbortDepth && r.envelopeMaxDepth && *r.envelopeAbortDepth < *r.envelopeMaxDepth)
             warning(lineOf(*envelope, "abortDepth"), QStringLiteral("The depth envelope aborts at %1 m, above its maxDepth of %2 m.")
                                                          .arg(num(*r.envelopeAbortDepth), num(*r.envelopeMaxDepth)));
+        envelopeMinAltitude = number(*envelope, "minAltitude");
+        if (const std::optional<double> abortAltitude = number(*envelope, "abortAltitude"); abortAltitude && *abortAltitude < 0.0)
+            warning(lineOf(*envelope, "abortAltitude"),
+                    QStringLiteral("The depth envelope's abortAltitude of %1 m can never trigger: the vehicle's altitude is never below 0 m.")
+                        .arg(num(*abortAltitude)));
         if (r.envelopeMaxDepth && limits.maxDepth && *r.envelopeMaxDepth > *limits.maxDepth)
             error(lineOf(*envelope, "maxDepth"), QStringLiteral("The depth envelope lets the vehicle go to %1 m, deeper than its maximum depth of %2 m.")
                                                      .arg(num(*r.envelopeMaxDepth), num(*limits.maxDepth)),
@@ -245,7 +415,9 @@ MissionCheck Checker::run()
         lastGeoIsStart = true;
         r.startKnown = true;
     }
-    r.track.append({0.0, 0.0, false, 0});
+    r.vehicleMaxDepth = limits.maxDepth;
+    r.waterDepth = context.waterDepth;
+    r.track.append({0.0, 0.0, false, 0, 0});
 
     // The vehicle runs the blocks from the last in the file to the first.
     QSet<int> consumed;
@@ -268,7 +440,7 @@ MissionCheck Checker::run()
             ascentsAndLaunch += dur;
             const std::optional<double> heading = number(b, "horizontal");
             if (b.value(QStringLiteral("horizontalMode")) == QStringLiteral("heading") && heading)
-                move(*heading, number(b, "speed").value_or(0.0) * dur, 0);
+                move(*heading, number(b, "speed").value_or(0.0) * dur, 0, b.headerLine);
             continue;
         }
         if (k == QLatin1String("ascend")) {
@@ -282,6 +454,7 @@ MissionCheck Checker::run()
                                   .arg(num(*duration), num(kAscentSecondsPerMetre * depth), num(depth)));
             step(dur, 0.0, dur);
             ascentsAndLaunch += dur;
+            r.surfacings.append({east, north, false, int(r.legs.size()), b.headerLine});
             continue;
         }
         if (k == QLatin1String("setpoint") && b.value(QStringLiteral("verticalMode")) == QStringLiteral("pitch")) {
@@ -289,8 +462,9 @@ MissionCheck Checker::run()
             checkSpeed(b, false);
             step(dur, depth, 0.0);
             ascentsAndLaunch += dur;
+            launchLine = b.headerLine;
             if (const std::optional<double> heading = number(b, "heading"))
-                move(*heading, number(b, "speed").value_or(0.0) * dur, 0);
+                move(*heading, number(b, "speed").value_or(0.0) * dur, 0, b.headerLine);
             continue;
         }
         if (k == QLatin1String("missionTimer") || k == QLatin1String("depthEnvelope"))
@@ -329,6 +503,8 @@ MissionCheck Checker::run()
                 }
             }
         }
+        leg.name = k == QLatin1String("waypoint") ? QStringLiteral("Waypoint %1").arg(++waypointCount)
+                                                  : QStringLiteral("Leg %1").arg(++legCount);
         if (yoyo && horizontal) {
             leg.kind = QStringLiteral("yoyo");
             leg.line = std::min(yoyo->headerLine, horizontal->headerLine);
@@ -368,25 +544,53 @@ MissionCheck Checker::run()
                 checkDepth(*yoyo, "minDepth", *leg.minDepth, QStringLiteral("The yoyo's minDepth"));
             if (leg.maxDepth)
                 checkDepth(*yoyo, "maxDepth", *leg.maxDepth, QStringLiteral("The yoyo's maxDepth"));
+            leg.minAltitude = number(*yoyo, "minAltitude");
+            if (leg.maxDepth)
+                legDepths.append({leg.name, lineOf(*yoyo, "maxDepth"), *leg.maxDepth, leg.minAltitude, QStringLiteral("yoyo maxDepth")});
             const double lo = leg.minDepth.value_or(depth), hi = leg.maxDepth.value_or(lo);
             ProfileStep s;
             s.start = t;
             s.duration = legDur;
             s.fromDepth = depth;
-            s.toDepth = lo;
             s.band = true;
             s.bandMin = std::min(lo, hi);
             s.bandMax = std::max(lo, hi);
+            // Down to the bottom of the band and up to its top, at the rate
+            // the pictures use, for as many cycles as it may run; where it
+            // is when its time ends is where the ascent starts.
+            const std::optional<double> cycles = number(*yoyo, "maxCycles");
+            const int maxTurns = cycles && *cycles >= 0.0 ? int(std::min(*cycles, 10000.0)) * 2 : 20000;
+            double at = 0.0, d = depth;
+            s.turns.append({0.0, d});
+            bool down = true;
+            for (int turn = 0; turn < maxTurns && at < legDur; ++turn) {
+                const double target = down ? s.bandMax : s.bandMin;
+                const double need = std::abs(target - d) * kSecondsPerMetreDepth;
+                if (at + need >= legDur) {
+                    const double part = legDur - at;
+                    d += (target > d ? 1.0 : -1.0) * part / kSecondsPerMetreDepth;
+                    at = legDur;
+                } else {
+                    at += need;
+                    d = target;
+                }
+                s.turns.append({at, d});
+                down = !down;
+            }
+            if (at < legDur)
+                s.turns.append({legDur, d});
+            s.toDepth = d;
             r.profile.append(s);
             t += legDur;
-            // The ascent may start anywhere in the band: from its bottom.
-            depth = s.bandMax;
+            depth = d;
         } else if (!horizontal) {
             leg.depth = number(b, "depth");
-            if (leg.depth)
-                checkDepth(b, "depth", *leg.depth, QStringLiteral("Leg %1's depth").arg(leg.number));
+            if (leg.depth) {
+                checkDepth(b, "depth", *leg.depth, QStringLiteral("%1's depth").arg(leg.name));
+                legDepths.append({leg.name, lineOf(b, "depth"), *leg.depth, std::nullopt, QStringLiteral("depth")});
+            }
             const double to = leg.depth.value_or(depth);
-            step(legDur, to, std::abs(to - depth) * 4.0);
+            step(legDur, to, std::abs(to - depth) * kSecondsPerMetreDepth);
         } else {
             step(legDur, depth, 0.0);
         }
@@ -404,8 +608,8 @@ MissionCheck Checker::run()
                 if (start) {
                     const double fromStart = distanceMetres(*start, p);
                     if (limits.maxWaypointDistance && fromStart > *limits.maxWaypointDistance)
-                        error(b.headerLine, QStringLiteral("Waypoint %1 is %2 from the mission's position, beyond the vehicle's maximum waypoint distance of %3.")
-                                                .arg(leg.number).arg(distanceText(fromStart), distanceText(*limits.maxWaypointDistance)),
+                        error(b.headerLine, QStringLiteral("%1 is %2 from the mission's position, beyond the vehicle's maximum waypoint distance of %3.")
+                                                .arg(leg.name, distanceText(fromStart), distanceText(*limits.maxWaypointDistance)),
                               true);
                 }
                 if (lastGeo) {
@@ -413,14 +617,14 @@ MissionCheck Checker::run()
                     leg.distance = d;
                     const bool fromPrevious = !lastGeoIsStart;
                     if (limits.maxWaypointDistance && fromPrevious && d > *limits.maxWaypointDistance)
-                        error(b.headerLine, QStringLiteral("Waypoint %1 is %2 from the point before it, beyond the vehicle's maximum waypoint distance of %3.")
-                                                .arg(leg.number).arg(distanceText(d), distanceText(*limits.maxWaypointDistance)),
+                        error(b.headerLine, QStringLiteral("%1 is %2 from the point before it, beyond the vehicle's maximum waypoint distance of %3.")
+                                                .arg(leg.name, distanceText(d), distanceText(*limits.maxWaypointDistance)),
                               true);
                     const double reach = std::max(0.0, leg.speed.value_or(0.0)) * legDur;
                     if (d > reach && d > 1.0)
-                        warning(b.headerLine, QStringLiteral("Waypoint %1 is %2 from %3, farther than the leg can go in its time (%4 at %5 m/s for %6).")
-                                                  .arg(leg.number)
-                                                  .arg(distanceText(d),
+                        warning(b.headerLine, QStringLiteral("%1 is %2 from %3, farther than the leg can go in its time (%4 at %5 m/s for %6).")
+                                                  .arg(leg.name,
+                                                       distanceText(d),
                                                        fromPrevious ? QStringLiteral("the point before it") : QStringLiteral("the mission's position"),
                                                        distanceText(reach), num(leg.speed.value_or(0.0)), durationText(legDur)));
                 }
@@ -432,20 +636,30 @@ MissionCheck Checker::run()
                 double e = 0.0, n = 0.0;
                 project(p, &e, &n);
                 const double seg = std::hypot(e - east, n - north);
-                r.trackLength += seg;
+                if (lastGeoIsStart)
+                    r.startLegLength += seg;
+                else
+                    r.trackLength += seg;
                 east = e;
                 north = n;
-                r.track.append({east, north, true, leg.number});
+                r.track.append({east, north, true, leg.number, b.headerLine});
                 lastGeo = p;
                 lastGeoIsStart = false;
             }
         } else if (leg.heading) {
-            move(*leg.heading, std::max(0.0, leg.speed.value_or(0.0)) * legDur, leg.number);
+            move(*leg.heading, std::max(0.0, leg.speed.value_or(0.0)) * legDur, leg.number, leg.line);
         }
         r.legsTime += legDur;
         r.legs.append(leg);
     }
     r.totalTime = t;
+    if (geoOrigin) {
+        r.trackOrigin = geoOrigin;
+        r.originEast = originEast;
+        r.originNorth = originNorth;
+    }
+    checkShoals();
+    checkShore();
 
     // The planned time.
     const int timerLine = timer ? lineOf(*timer, "timeOut") : 0;
@@ -491,6 +705,7 @@ VehicleLimits vehicleLimits(const Settings &s)
     l.maxSpeed = s.vehicleMaxSpeed;
     l.maxMissionTime = s.vehicleMaxMissionTime;
     l.maxWaypointDistance = s.vehicleMaxWaypointDistance;
+    l.minShoreDistance = s.vehicleMinShoreDistance;
     l.cruiseSpeed = s.vehicleCruiseSpeed;
     return l;
 }
@@ -546,6 +761,16 @@ QList<Finding> MissionCheck::limitFindings() const
 
 QString MissionCheck::summary() const
 {
+    return summaryWith(shore.text);
+}
+
+QString MissionCheck::briefSummary() const
+{
+    return summaryWith(shore.brief);
+}
+
+QString MissionCheck::summaryWith(const QString &shoreText) const
+{
     QString s = legs.size() == 1 ? QStringLiteral("1 leg") : QStringLiteral("%1 legs").arg(legs.size());
     s += QStringLiteral(", %1 in all").arg(durationText(totalTime));
     if (missionTimer)
@@ -553,17 +778,83 @@ QString MissionCheck::summary() const
     else
         s += QStringLiteral(" (no mission timer)");
     s += QStringLiteral(", deepest %1 m, track %2").arg(num(deepest), distanceText(trackLength));
+    if (startKnown && startLegLength > 0.0)
+        s += QStringLiteral(" (%1 from the start position)").arg(distanceText(trackLength + startLegLength));
+    if (shore.checked)
+        s += QStringLiteral("; shore (%1): %2").arg(shore.resolution, shoreText);
+    else if (!shore.reason.isEmpty())
+        s += QStringLiteral("; shore not checked: %1").arg(shore.reason);
     return s;
 }
 
-MissionCheck checkMission(const MissionScriptModel &model, const VehicleLimits &limits, std::optional<GeoPosition> start)
+MissionCheck checkMission(const MissionScriptModel &model, const VehicleLimits &limits, std::optional<GeoPosition> start,
+                          const CheckContext &context)
 {
-    return Checker(model, limits, start).run();
+    return Checker(model, limits, start, context).run();
 }
 
-MissionCheck checkMissionBytes(const QByteArray &bytes, const VehicleLimits &limits, std::optional<GeoPosition> start)
+MissionCheck checkMissionBytes(const QByteArray &bytes, const VehicleLimits &limits, std::optional<GeoPosition> start,
+                               const CheckContext &context)
 {
-    return checkMission(readMissionScript(bytes), limits, start);
+    return checkMission(readMissionScript(bytes), limits, start, context);
+}
+
+std::optional<GeoPosition> MissionCheck::geoOf(const TrackPoint &p) const
+{
+    if (!trackOrigin)
+        return std::nullopt;
+    const double lat0 = trackOrigin->latitude * kPi / 180.0;
+    return GeoPosition{trackOrigin->latitude + (p.north - originNorth) / kEarthRadius * 180.0 / kPi,
+                       trackOrigin->longitude + (p.east - originEast) / (kEarthRadius * std::cos(lat0)) * 180.0 / kPi};
+}
+
+chart::ChartData chartData(const MissionCheck &check)
+{
+    chart::ChartData d;
+    d.geographic = check.trackOrigin.has_value();
+    auto at = [&](const TrackPoint &p) {
+        if (!d.geographic)
+            return chart::GeoPoint{p.north, p.east};
+        const GeoPosition g = *check.geoOf(p);
+        return chart::GeoPoint{g.latitude, g.longitude};
+    };
+    if (check.track.isEmpty())
+        return d;
+    // Legs to waypoints are planned; legs run on heading and time are
+    // dead-reckoned from where the vehicle was.
+    chart::ChartTrack current;
+    for (int i = 1; i < check.track.size(); ++i) {
+        const chart::ChartTrack::Style style =
+            check.track[i].waypoint ? chart::ChartTrack::Style::Planned : chart::ChartTrack::Style::DeadReckoned;
+        if (current.points.isEmpty() || current.style != style) {
+            if (current.points.size() > 1)
+                d.tracks << current;
+            current = chart::ChartTrack{style, {at(check.track[i - 1])}};
+        }
+        current.points << at(check.track[i]);
+    }
+    if (current.points.size() > 1)
+        d.tracks << current;
+    for (const TrackPoint &s : check.surfacings) {
+        const QString after = s.leg > 0 && s.leg <= check.legs.size() ? check.legs[s.leg - 1].name : QStringLiteral("the start");
+        d.marks << chart::ChartMark{chart::ChartMark::Kind::Surfacing, at(s), QString(),
+                                    QStringLiteral("The vehicle surfaces after %1").arg(after)};
+    }
+    for (const TrackPoint &p : check.track) {
+        if (!p.waypoint || p.leg <= 0 || p.leg > check.legs.size())
+            continue;
+        const QString name = check.legs[p.leg - 1].name;
+        const chart::GeoPoint g = at(p);
+        d.marks << chart::ChartMark{chart::ChartMark::Kind::Waypoint, g, name.section(QLatin1Char(' '), 1),
+                                    QStringLiteral("%1: %2").arg(name, chart::positionText(g))};
+    }
+    if (check.startKnown || !d.geographic)
+        d.marks << chart::ChartMark{chart::ChartMark::Kind::Start, at(check.track.first()), QStringLiteral("start"),
+                                    d.geographic ? QStringLiteral("Start: %1").arg(chart::positionText(at(check.track.first())))
+                                                 : QStringLiteral("Start")};
+    else
+        d.note = QStringLiteral("start: position unknown (the mission log row has none)");
+    return d;
 }
 
 QString durationText(double seconds)

@@ -7,6 +7,7 @@
 // waypoints' distances.  Each finding is an error or a warning; a finding
 // that goes beyond a configured vehicle limit is an error marked `limit`.
 
+#include "ChartData.h"
 #include "MissionScript.h"
 
 #include <QByteArray>
@@ -16,6 +17,9 @@
 
 namespace bravik {
 struct Settings;
+namespace chart {
+class Coastline;
+}
 }
 
 namespace bravik::mission {
@@ -27,6 +31,9 @@ struct VehicleLimits
     std::optional<double> maxSpeed;            // metres per second
     std::optional<double> maxMissionTime;      // seconds
     std::optional<double> maxWaypointDistance; // metres
+    // Waypoints and legs keep at least this far from the shore; set, it
+    // also makes a finding of land refuse the run.
+    std::optional<double> minShoreDistance;    // metres
     // A leg faster than this is worth a second look (a warning).
     double cruiseSpeed = 1.5;
 };
@@ -53,10 +60,14 @@ double distanceMetres(const GeoPosition &a, const GeoPosition &b);
 struct MissionLeg
 {
     int number = 0;      // 1, 2, ... in the order the vehicle runs them
+    // "Waypoint 3" for a waypoint, "Leg 2" for a setpoint or yoyo leg,
+    // each counted on its own as the template windows count them.
+    QString name;
     int line = 0;        // header line of its block
     QString kind;        // "setpoint", "waypoint", "yoyo"
     std::optional<double> duration, depth, speed, heading;
     std::optional<double> minDepth, maxDepth; // the yoyo band
+    std::optional<double> minAltitude;        // the yoyo's own
     std::optional<GeoPosition> waypoint;
     std::optional<double> distance;           // metres from the point before
 };
@@ -74,6 +85,9 @@ struct ProfileStep
     bool band = false;
     double bandMin = 0.0;
     double bandMax = 0.0;
+    // A band step: the turns of the yoyo, (seconds, metres), from its start
+    // to where it is when its time ends (toDepth).
+    QList<std::pair<double, double>> turns;
 };
 
 // The track in plan view, metres east and north of the start.
@@ -82,7 +96,31 @@ struct TrackPoint
     double east = 0.0;
     double north = 0.0;
     bool waypoint = false;
-    int leg = 0;  // the leg that ends here, 0 for the start
+    int leg = 0;  // the leg that ends here, 0 for the start and the launch run
+    int line = 0; // header line of the block that moved the vehicle here
+};
+
+// What the shore checks found, when they ran.
+struct ShoreSummary
+{
+    bool checked = false;
+    QString resolution;  // "GSHHG full resolution"
+    QString reason;      // why the shore was not checked
+    QString text;        // "start 1.2 km from the shore, Waypoint 1 850 m, ..."
+    // The same in a line or two: with more than three waypoints only the
+    // start and the waypoint nearest the shore, or the first on land:
+    // "start 1.2 km from the shore, nearest Waypoint 7 350 m (of 20 waypoints)",
+    // "start 1.2 km from the shore, Waypoint 4 on land (of 5 waypoints)".
+    QString brief;
+};
+
+// More to check against than the script and the vehicle.
+struct CheckContext
+{
+    // The mission log row's water depth, metres.
+    std::optional<double> waterDepth;
+    // The shore; null: not checked.
+    chart::Coastline *coastline = nullptr;
 };
 
 struct MissionCheck
@@ -93,10 +131,18 @@ struct MissionCheck
     double legsTime = 0.0;    // sum of the legs' durations
     double totalTime = 0.0;   // every timed block, in run order
     double deepest = 0.0;     // metres
-    double trackLength = 0.0; // metres
+    double trackLength = 0.0; // metres, the script's own (no leg from the start)
+    double startLegLength = 0.0; // from the start position to the first waypoint
     bool startKnown = false;  // the track starts at the mission log's position
+    std::optional<double> vehicleMaxDepth; // the configured limit, for the picture
+    std::optional<double> waterDepth;      // the mission log row's
     QList<ProfileStep> profile;
     QList<TrackPoint> track;
+    QList<TrackPoint> surfacings;  // where the vehicle comes up on the way
+    // The geographic place of the track's metres, when one is known.
+    std::optional<GeoPosition> trackOrigin;
+    double originEast = 0.0, originNorth = 0.0;
+    ShoreSummary shore;
     QList<Finding> findings;  // the reader's and the checks', in line order
 
     int errorCount() const;
@@ -105,17 +151,30 @@ struct MissionCheck
     QList<Finding> limitFindings() const;
 
     // "3 legs, 25 min 0 s (mission timer 33 min 20 s), deepest 30 m, track 2.1 km"
+    // and, when the shore was checked, "; shore (GSHHG full resolution): ..."
     QString summary() const;
+    // The same with the shore in brief (ShoreSummary::brief).
+    QString briefSummary() const;
+
+    // A point of the track on the earth, when the track has a place.
+    std::optional<GeoPosition> geoOf(const TrackPoint &p) const;
+
+private:
+    QString summaryWith(const QString &shoreText) const;
 };
 
 // Checks a script that was read; `start` is the position of the mission
 // log row, when it has one.
 MissionCheck checkMission(const MissionScriptModel &model, const VehicleLimits &limits,
-                          std::optional<GeoPosition> start = std::nullopt);
+                          std::optional<GeoPosition> start = std::nullopt, const CheckContext &context = {});
 
 // Reads and checks in one step.
 MissionCheck checkMissionBytes(const QByteArray &bytes, const VehicleLimits &limits,
-                               std::optional<GeoPosition> start = std::nullopt);
+                               std::optional<GeoPosition> start = std::nullopt, const CheckContext &context = {});
+
+// The track for a chart: the legs (dead-reckoned ones dashed), the start,
+// the numbered waypoints and the planned surfacing points.
+chart::ChartData chartData(const MissionCheck &check);
 
 // "25 min 0 s", "1 h 2 min", "40 s".
 QString durationText(double seconds);

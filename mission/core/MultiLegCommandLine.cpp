@@ -15,11 +15,11 @@ bool splitLeg(const QString &text, int fields, const QString &option, const QStr
     out = text.split(QLatin1Char(','));
     if (out.size() == fields)
         return true;
-    build.message = QStringLiteral("--%1 number %2 (\"%3\") has %4 values where %5 are needed: --%1 %6")
+    build.message = QStringLiteral("--%1 number %2 (\"%3\") has %4 where %5 are needed: --%1 %6")
                         .arg(option)
                         .arg(number)
                         .arg(text)
-                        .arg(out.size())
+                        .arg(out.size() == 1 ? QStringLiteral("1 value") : QStringLiteral("%1 values").arg(out.size()))
                         .arg(fields)
                         .arg(form);
     return false;

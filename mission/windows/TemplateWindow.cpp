@@ -48,7 +48,6 @@ QPushButton *addButton(QWidget *window, const QString &name, const QString &capt
 {
     auto *button = new QPushButton(caption, window);
     button->setObjectName(name);
-    button->setAutoDefault(false);
     twips::place(button, l, t, w, h);
     return button;
 }

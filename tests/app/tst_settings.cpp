@@ -1,5 +1,6 @@
 #include "App.h"
 #include "Settings.h"
+#include "TestDoubles.h"
 
 #include <QtTest>
 
@@ -22,6 +23,7 @@ private Q_SLOTS:
     void gpsTalkers();
     void commandLine_data();
     void commandLine();
+    void startupNamesEveryProblemInOneMessage();
 
 private:
     QString writeIni(const QByteArray &text);
@@ -71,13 +73,19 @@ void TestSettings::iniOverrides()
         "[commands]\nrun=/opt/auv/run\nrunArguments=--vehicle, bravik1\nstop=/opt/auv/stop\n"
         "[gps]\nhost=192.0.2.7\nport=4001\n"
         "[crew]\nroster=Kim, Lou, Max, Ned, Ola, Pia, Quin\n"
-        "[launch]\nrequirePredive=6.5\n");
+        "[launch]\nrequirePredive=6.5\n"
+        "[attention]\nchargeHours=36\nopenTaskDays=2.5\n[report]\ntitle=R/V Bravik, cruise BR-26\n"
+        "[attachments]\nmaxMegabytes=120\n");
     QStringList problems;
     const Settings s = Settings::fromIniFile(path, Settings::defaults(), &problems);
     QVERIFY2(problems.isEmpty(), qPrintable(problems.join('\n')));
     QCOMPARE(s.database, QStringLiteral("/data/crew.sqlite"));
     QCOMPARE(s.statementTimeoutMs, 7500);
     QCOMPARE(s.launchRequirePredive, 6.5);
+    QCOMPARE(s.attentionChargeHours, 36.0);
+    QCOMPARE(s.attentionOpenTaskDays, 2.5);
+    QCOMPARE(s.attachmentsMaxMegabytes, 120);
+    QCOMPARE(s.reportTitle, QStringLiteral("R/V Bravik, cruise BR-26"));
     QCOMPARE(s.missionsFolder, QStringLiteral("/data/missions"));
     QCOMPARE(s.runProgram, QStringLiteral("/opt/auv/run"));
     QCOMPARE(s.runArguments, (QStringList{"--vehicle", "bravik1"}));
@@ -100,7 +108,7 @@ void TestSettings::badValues_data()
     QTest::newRow("port too large") << QByteArray("[gps]\nport=70000\n") << "gps/port";
     QTest::newRow("unknown driver") << QByteArray("[database]\ndriver=oracle\n") << "database/driver";
     QTest::newRow("empty database") << QByteArray("[database]\nlocation=\n") << "database/location";
-    QTest::newRow("empty roster") << QByteArray("[crew]\nroster=\n") << "crew/roster";
+    QTest::newRow("empty roster") << QByteArray("[crew]\nroster=\n") << "crew/roster needs at least 1 name;";
     QTest::newRow("timeout not a number") << QByteArray("[database]\nstatementTimeout=soon\n") << "database/statementTimeout";
     QTest::newRow("timeout zero") << QByteArray("[database]\nstatementTimeout=0\n") << "database/statementTimeout";
     QTest::newRow("unknown source") << QByteArray("[gps]\nsource=udp://127.0.0.1:3004\n") << "gps/source";
@@ -115,6 +123,13 @@ void TestSettings::badValues_data()
     QTest::newRow("predive hours not a number") << QByteArray("[launch]\nrequirePredive=six\n") << "launch/requirePredive";
     QTest::newRow("predive hours negative") << QByteArray("[launch]\nrequirePredive=-2\n") << "launch/requirePredive";
     QTest::newRow("predive hours with a unit") << QByteArray("[launch]\nrequirePredive=6h\n") << "launch/requirePredive";
+    QTest::newRow("charge hours not a number") << QByteArray("[attention]\nchargeHours=daily\n") << "attention/chargeHours";
+    QTest::newRow("charge hours zero") << QByteArray("[attention]\nchargeHours=0\n") << "attention/chargeHours";
+    QTest::newRow("task days negative") << QByteArray("[attention]\nopenTaskDays=-7\n") << "attention/openTaskDays";
+    QTest::newRow("attachment limit not a number") << QByteArray("[attachments]\nmaxMegabytes=big\n") << "attachments/maxMegabytes";
+    QTest::newRow("attachment limit zero") << QByteArray("[attachments]\nmaxMegabytes=0\n") << "attachments/maxMegabytes";
+    QTest::newRow("empty report title") << QByteArray("[report]\ntitle=\n") << "report/title";
+    QTest::newRow("sync interval zero") << QByteArray("[sync]\ninterval=0\n") << "sync/interval";
 }
 
 void TestSettings::badValues()
@@ -137,6 +152,10 @@ void TestSettings::badValues()
     QCOMPARE(s.gpsBaud, d.gpsBaud);
     QCOMPARE(s.gpsTalkers, d.gpsTalkers);
     QCOMPARE(s.launchRequirePredive, 0.0);
+    QCOMPARE(s.attentionChargeHours, 24.0);
+    QCOMPARE(s.attentionOpenTaskDays, 7.0);
+    QCOMPARE(s.reportTitle, d.reportTitle);
+    QCOMPARE(s.attachmentsMaxMegabytes, 50);
 }
 
 void TestSettings::vehicleLimits_data()
@@ -157,7 +176,7 @@ void TestSettings::vehicleLimits()
     QFETCH(double, maxDepth);
     QFETCH(int, problems);
     QStringList found;
-    const Settings s = Settings::fromIniFile(writeIni(ini + "maxSpeed=2\nmaxMissionTime=3600\nmaxWaypointDistance=5000\ncruiseSpeed=1.2\n"),
+    const Settings s = Settings::fromIniFile(writeIni(ini + "maxSpeed=2\nmaxMissionTime=3600\nmaxWaypointDistance=5000\nminShoreDistance=250\ncruiseSpeed=1.2\n"),
                                              Settings::defaults(), &found);
     QCOMPARE(found.size(), problems);
     QCOMPARE(s.vehicleMaxDepth.has_value(), maxDepth > 0);
@@ -166,8 +185,10 @@ void TestSettings::vehicleLimits()
     QCOMPARE(s.vehicleMaxSpeed, std::optional<double>(2.0));
     QCOMPARE(s.vehicleMaxMissionTime, std::optional<double>(3600.0));
     QCOMPARE(s.vehicleMaxWaypointDistance, std::optional<double>(5000.0));
+    QCOMPARE(s.vehicleMinShoreDistance, std::optional<double>(250.0));
     QCOMPARE(s.vehicleCruiseSpeed, 1.2);
     QVERIFY(!Settings::defaults().vehicleMaxDepth && !Settings::defaults().vehicleMaxSpeed);
+    QVERIFY(!Settings::defaults().vehicleMinShoreDistance);
 }
 
 void TestSettings::missingAndUnreadableFiles()
@@ -288,6 +309,16 @@ void TestSettings::commandLine()
     QCOMPARE(cl.configFile, config);
     QCOMPARE(cl.database, database);
     QCOMPARE(cl.errors.size(), errors);
+}
+
+void TestSettings::startupNamesEveryProblemInOneMessage()
+{
+    bravik::test::Seams seams;
+    const QString path = writeIni("[gps]\nport=abc\n[database]\ndriver=oracle\n[crew]\nroster=\n[sync]\nserver=ship.lan\n");
+    QVERIFY(bravik::startupSettings(bravik::parseCommandLine({"bravik-log", "--config", path})).syncServer.isEmpty());
+    QCOMPARE(seams.messages->texts.size(), 1);
+    for (const char *named : {"gps/port", "database/driver", "crew/roster", "sync/server"})
+        QVERIFY2(seams.messages->texts.first().contains(QLatin1String(named)), qPrintable(seams.messages->texts.first()));
 }
 
 QTEST_GUILESS_MAIN(TestSettings)

@@ -1,6 +1,6 @@
 #include "Settings.h"
 #include "ShellWindows.h"
-#include "TestDoubles.h"
+#include "WindowTest.h"
 #include "WindowManager.h"
 
 #include <QComboBox>
@@ -34,19 +34,18 @@ private Q_SLOTS:
 private:
     frmLogMain *main() { return windows().existing<frmLogMain>(); }
     int quits = 0;
+    std::optional<test::WindowTest> m_window;
 };
 
 void TestShellWindows::init()
 {
-    windows().reset();
-    registerShellWindows();
+    m_window.emplace(registerShellWindows);
     quits = 0;
 }
 
 void TestShellWindows::cleanup()
 {
-    windows().reset();
-    test::flushDeletes();
+    m_window.reset();
 }
 
 void TestShellWindows::singleInstanceAndFreshContentsAfterUnload()
@@ -113,10 +112,14 @@ void TestShellWindows::mainWindowAtCreation()
                  qPrintable(w->cmbEventType->itemText(i)));
     QVERIFY(w->cmbEventType->geometry().right() < w->Image1->x());
 
-    // Tab order: Exit Log, category, Submit, clock, submitter.
+    // Tab order: Exit Log, category, Submit, clock, submitter; then the
+    // band below them, which the window grew to hold.
     QVERIFY(QTest::qWaitForWindowActive(w));
     QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(w->cmdQuit));
-    const QList<QWidget *> expected{w->cmbEventType, w->cmdSubmitEntry, w->txtTime, w->cmbSubmittedBy, w->cmdQuit};
+    const QList<QWidget *> expected{w->cmbEventType, w->cmdSubmitEntry, w->txtTime, w->cmbSubmittedBy,
+                                    w->cmdOperations, w->cmdChart, w->cmdQuit};
+    QVERIFY(w->cmdOperations->y() > w->cmdFindEntries->geometry().bottom());
+    QVERIFY(w->cmdOperations->geometry().bottom() < w->height());
     for (QWidget *next : expected) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QWidget *f = QApplication::focusWidget();

@@ -99,8 +99,8 @@ void TestStartup::firstStartCreatesTheLogbook()
             if (!t.startsWith(QLatin1String("sqlite_")))
                 tables << t;
         tables.sort();
-        QCOMPARE(tables, (QStringList{"BatteryCharge", "LaunchRecord", "Miscellaneous", "MissionData", "Predive", "Purchases", "RecordHistory",
-                                      "TaskList", "VehicleMaintenance", "WeatherObservation"}));
+        QCOMPARE(tables, (QStringList{"Attachment", "AttachmentContent", "BatteryCharge", "LaunchRecord", "MergeConflict", "Miscellaneous", "MissionData", "Predive", "Purchases",
+                                      "RecordHistory", "SyncState", "TaskList", "VehicleMaintenance", "WeatherObservation"}));
         const QSqlRecord weather = c.record(QStringLiteral("WeatherObservation"));
         for (const char *field : {"Date/Time", "SubmittedBy", "Latitude Int", "Longitude Minutes", "HemisphereNS"})
             QVERIFY2(weather.indexOf(QLatin1String(field)) >= 0, field);

@@ -2,14 +2,12 @@
 // fit the screen: every window of the program, driven by keystrokes and
 // focus changes on a real temporary logbook.
 
-#include "../logbook_windows/LogbookProbe.h"
-
 #include "App.h"
 #include "RecordBinder.h"
 #include "RecordWindow.h"
 #include "Settings.h"
 #include "ShellWindows.h"
-#include "TestDoubles.h"
+#include "WindowTest.h"
 #include "TestPostgres.h"
 #include "WindowManager.h"
 
@@ -22,6 +20,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
@@ -29,7 +28,6 @@
 #include <QtTest>
 
 #include <limits>
-#include <memory>
 
 using namespace bravik;
 using bravik::test::LogbookProbe;
@@ -53,9 +51,7 @@ class TestWindowInput : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<test::TempSettings> m_settings;
-    std::unique_ptr<test::Seams> m_seams;
-    std::unique_ptr<LogbookProbe> m_probe;
+    std::optional<test::WindowTest> m_window;
 
     template <class T = QWidget>
     T *child(QWidget *w, const QString &name)
@@ -63,12 +59,30 @@ class TestWindowInput : public QObject
         return w ? w->findChild<T *>(name) : nullptr;
     }
 
+    // Shown and active, and a record window's table answered.
     ManagedWindow *showActive(const QString &name)
     {
         ManagedWindow *w = windows().show(name);
         if (w && !QTest::qWaitForWindowActive(w))
             qWarning("%s did not become active", qPrintable(name));
+        if (!test::waitForLogbook())
+            qWarning("the logbook did not answer %s", qPrintable(name));
         return w;
+    }
+
+    // A record window moved to a new row, once the logbook answered.
+    static bool onNewRow(logbook::RecordWindow *w)
+    {
+        return w && w->moveLast() && w->beginNewRow() && test::waitForLogbook();
+    }
+
+    // Closes the window and waits until it is gone (its row stored).
+    static void closed(QWidget *w)
+    {
+        const QString name = w->objectName();
+        w->close();
+        QTRY_VERIFY_WITH_TIMEOUT(!windows().existing(name), 20000);
+        test::flushDeletes();
     }
 
     // A person clicks into the list's text, selects what is there and types.
@@ -108,6 +122,25 @@ class TestWindowInput : public QObject
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
 
+    // Moves the focus with Tab, as a person does, until `target` has it.
+    static bool tabTo(QWidget *target)
+    {
+        for (int i = 0; i < 60 && QApplication::focusWidget() != target; ++i)
+            QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : target->window(), Qt::Key_Tab);
+        return QApplication::focusWidget() == target;
+    }
+
+    // The title the window manager reads (_NET_WM_NAME), through xprop.
+    static QString titleAsShown(QWidget *w)
+    {
+        QProcess xprop;
+        xprop.start("xprop", {"-id", QString::number(w->winId()), "-notype", "_NET_WM_NAME"});
+        xprop.waitForFinished(10000);
+        const QString line = QString::fromUtf8(xprop.readAllStandardOutput()).trimmed();   // NAME = "title"
+        const qsizetype open = line.indexOf(u'"');
+        return open < 0 ? QString() : line.mid(open + 1, line.size() - open - 2);
+    }
+
 private Q_SLOTS:
     void initTestCase()
     {
@@ -117,11 +150,7 @@ private Q_SLOTS:
 
     void init()
     {
-        m_settings = std::make_unique<test::TempSettings>();
-        m_seams = std::make_unique<test::Seams>();
-        m_probe = std::make_unique<LogbookProbe>();
-        windows().reset();
-        registerAllWindows();
+        m_window.emplace(registerAllWindows);
         QDir().mkpath(settings().missionsFolder);
     }
 
@@ -143,18 +172,7 @@ private Q_SLOTS:
         }
     }
 
-    void cleanup()
-    {
-        // A window a test's last click still opens (a queued show) is made
-        // while the events are handled: close what is there afterwards too.
-        test::flushDeletes();
-        windows().reset();
-        test::flushDeletes();
-        windows().reset();
-        m_probe.reset();
-        m_seams.reset();
-        m_settings.reset();
-    }
+    void cleanup() { m_window.reset(); }
 
     // --- typed choices stay as typed ---------------------------------------
 
@@ -188,7 +206,7 @@ private Q_SLOTS:
         for (const char *other : {"frmInvalidEntry", "frmSelectTemplate"})
             if (opens != QLatin1String(other))
                 QVERIFY2(!windows().existing(other), other);
-        QCOMPARE(m_probe->totalRows(), 0);
+        QCOMPARE(m_window->probe.totalRows(), 0);
     }
 
     void pickingFromTheListSetsTheItem()
@@ -233,11 +251,11 @@ private Q_SLOTS:
         if (how != QLatin1String("click"))
             QTest::mouseClick(enter, Qt::LeftButton);
         if (opens.isEmpty()) {
-            QCOMPARE(m_seams->messages->texts, QStringList{"Unknown mission type selected."});
+            QCOMPARE(m_window->seams.messages->texts, QStringList{"Unknown mission type selected."});
             QVERIFY(!windows().existing("frmTransitMissionData"));
             QVERIFY(!windows().existing("frmTestMissionData"));
         } else {
-            QVERIFY(m_seams->messages->texts.isEmpty());
+            QVERIFY(m_window->seams.messages->texts.isEmpty());
             QVERIFY(windows().existing(opens));
         }
     }
@@ -268,9 +286,9 @@ private Q_SLOTS:
         typeInto(child<QLineEdit>(w, "txtDepth"), "50");
         typeInto(child<QLineEdit>(w, "txtSpeed"), "1.5");
         const QString path = QDir(settings().missionsFolder).filePath("waypoint.cfg");
-        m_seams->dialogs->answers.enqueue(path);
+        m_window->seams.dialogs->answers.enqueue(path);
         QTest::mouseClick(child(w, "cmdBuildMission"), Qt::LeftButton);
-        QVERIFY2(m_seams->messages->texts.isEmpty(), qPrintable(m_seams->messages->texts.join('\n')));
+        QVERIFY2(m_window->seams.messages->texts.isEmpty(), qPrintable(m_window->seams.messages->texts.join('\n')));
         const QByteArray script = readFile(path);
         QVERIFY2(script.contains("= " + latitude + ";"), script.constData());
         if (!latitude.startsWith('-'))
@@ -302,9 +320,9 @@ private Q_SLOTS:
         typeInto(child<QLineEdit>(w, "txtDepth"), "20");
         typeInto(child<QLineEdit>(w, "txtSpeed"), "1.5");
         const QString path = QDir(settings().missionsFolder).filePath("waypoints.cfg");
-        m_seams->dialogs->answers.enqueue(path);
+        m_window->seams.dialogs->answers.enqueue(path);
         QTest::mouseClick(child(w, "cmdContinue"), Qt::LeftButton);
-        const bool question = m_seams->messages->texts.contains("Do you really want to go to the southern hemisphere?.");
+        const bool question = m_window->seams.messages->texts.contains("Do you really want to go to the southern hemisphere?.");
         QCOMPARE(question, asked);
         const QByteArray script = readFile(path);
         QVERIFY2(script.contains("= " + latitude + ";"), script.constData());
@@ -326,7 +344,7 @@ private Q_SLOTS:
         QFETCH(QString, how);
         auto *w = qobject_cast<logbook::RecordWindow *>(showActive(window));
         QVERIFY(w && w->isOpen());
-        QVERIFY(w->moveLast() && w->beginNewRow());
+        QVERIFY(onNewRow(w));
 
         // Each list gets an item of its own in other letters: lower case,
         // which a case-blind completion would turn back into the item.
@@ -347,17 +365,16 @@ private Q_SLOTS:
             QCOMPARE(list->currentText(), text);
             typed.insert(field, text);
         }
-        QVERIFY(w->close());
-        test::flushDeletes();
+        closed(w);
         const QHash<QString, QString> tables{
             {"frmPredive", "Predive"},         {"frmWeatherObservation", "WeatherObservation"},
             {"frmMission", "MissionData"},     {"frmMaintenance", "VehicleMaintenance"},
             {"frmBatteryCharge", "BatteryCharge"}, {"frmTaskList", "TaskList"},
             {"frmPurchases", "Purchases"},     {"frmMisc", "Miscellaneous"}};
         const QString tableName = tables.value(window);
-        QCOMPARE(m_probe->count(tableName), 1);
+        QCOMPARE(m_window->probe.count(tableName), 1);
         for (auto it = typed.cbegin(); it != typed.cend(); ++it)
-            QCOMPARE(m_probe->field(tableName, it.key()).toString(), it.value());
+            QCOMPARE(m_window->probe.field(tableName, it.key()).toString(), it.value());
     }
 
     void everyEditableListAndBox()
@@ -389,7 +406,7 @@ private Q_SLOTS:
     void longPasteStoredWhole()
     {
         auto *w = qobject_cast<logbook::RecordWindow *>(showActive("frmPredive"));
-        QVERIFY(w && w->moveLast() && w->beginNewRow());
+        QVERIFY(onNewRow(w));
         auto *cruise = child<QLineEdit>(w, "txtCruise");
         auto *operatorList = child<QComboBox>(w, "cmbOperator");
         QString text;
@@ -402,10 +419,9 @@ private Q_SLOTS:
         QTest::mouseClick(operatorList->lineEdit(), Qt::LeftButton);
         QTest::keySequence(operatorList->lineEdit(), QKeySequence::Paste);
         QCOMPARE(operatorList->currentText().size(), text.size());
-        QVERIFY(w->close());
-        test::flushDeletes();
-        QCOMPARE(m_probe->field("Predive", "Cruise").toString(), text);
-        QCOMPARE(m_probe->field("Predive", "VehicleOperator").toString(), text);
+        closed(w);
+        QCOMPARE(m_window->probe.field("Predive", "Cruise").toString(), text);
+        QCOMPARE(m_window->probe.field("Predive", "VehicleOperator").toString(), text);
     }
 
     // --- the weather window's sky list ------------------------------------
@@ -424,7 +440,7 @@ private Q_SLOTS:
         QCOMPARE(label->text(), QStringLiteral("Sky Description"));
         // A row shown clears the prompt; the label stays, above the list and
         // clear of every other control.
-        QVERIFY(w->moveLast() && w->beginNewRow());
+        QVERIFY(onNewRow(w));
         QCOMPARE(sky->currentText(), QString());
         QVERIFY(label->isVisible());
         QVERIFY(label->geometry().bottom() < sky->geometry().top());
@@ -433,6 +449,95 @@ private Q_SLOTS:
             if (other == label || !other->isVisible())
                 continue;
             QVERIFY2(!other->geometry().intersects(label->geometry()), qPrintable(other->objectName()));
+        }
+    }
+
+    // --- Enter, values too wide, titles ------------------------------------------
+
+    void enterPressesTheFocusedButton_data()
+    {
+        QTest::addColumn<QString>("window");
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("message");   // none: the window closes
+        QTest::newRow("transit, Build") << "frmTransitMissionData" << "cmdBuildMission" << "Please enter heading.";
+        QTest::newRow("waypoints, Cancel") << "frmMultipleWaypoints" << "cmdCancel" << "";
+        QTest::newRow("abort") << "frmAbortMission" << "cmdAbortMission" << "";
+    }
+
+    void enterPressesTheFocusedButton()
+    {
+        QFETCH(QString, window);
+        QFETCH(QString, button);
+        QFETCH(QString, message);
+        auto *target = child<QAbstractButton>(showActive(window), button);
+        QVERIFY(target && tabTo(target));
+        QTest::keyClick(target, Qt::Key_Return);
+        test::flushDeletes();
+        QCOMPARE(m_window->seams.messages->texts, message.isEmpty() ? QStringList{} : QStringList{message});
+        QCOMPARE(!windows().existing(window), message.isEmpty());
+    }
+
+    // Picked or typed, then left with Tab: the box keeps its size, shows the
+    // value from its start and has it whole in the tooltip; the open list
+    // shows every item whole.
+    void wideValuesShowFromTheirStart_data()
+    {
+        QTest::addColumn<QString>("window");
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QString>("value");
+        QTest::newRow("vehicle configuration") << "frmPredive" << "cmbVehicleConfiguration" << "VXA1/6kWExtBat/AUVCTDNose";
+        QTest::newRow("RDF channel") << "frmPredive" << "cmbRDFFreq" << "D = 160.785 MHz";
+        QTest::newRow("mission log stamp") << "frmMission" << "txtTime" << "12/28/2026 10:58:58 PM";
+    }
+
+    void wideValuesShowFromTheirStart()
+    {
+        QFETCH(QString, window);
+        QFETCH(QString, control);
+        QFETCH(QString, value);
+        auto *w = qobject_cast<logbook::RecordWindow *>(showActive(window));
+        QVERIFY(onNewRow(w));
+        QWidget *c = child(w, control);
+        const QSize designed = c->size();
+        auto *list = qobject_cast<QComboBox *>(c);
+        QLineEdit *box = list ? list->lineEdit() : qobject_cast<QLineEdit *>(c);
+        QTest::mouseClick(box, Qt::LeftButton);
+        if (list) {
+            QTest::keyClick(box, Qt::Key_F4);
+            QAbstractItemView *view = list->view();
+            QTRY_VERIFY(view->isVisible());
+            for (int i = 0; i < list->count(); ++i)
+                QVERIFY2(view->fontMetrics().horizontalAdvance(list->itemText(i)) < view->viewport()->width(),
+                         qPrintable(list->itemText(i)));
+            while (view->currentIndex().row() < list->findText(value))
+                QTest::keyClick(view, Qt::Key_Down);
+            QTest::keyClick(view, Qt::Key_Return);
+        } else {
+            QTest::keyClicks(box, value);
+        }
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(box->text(), value);
+        QVERIFY2(box->fontMetrics().horizontalAdvance(value) > box->width(), "the value fits its box");
+        QCOMPARE(c->size(), designed);
+        QCOMPARE(box->cursorPosition(), 0);
+        QCOMPARE(c->toolTip(), value);
+    }
+
+    // Run on an X server (tst_windowtitles): each window's own caption and
+    // nothing added to it.
+    void titlesAsTheWindowManagerShowsThem()
+    {
+        if (QGuiApplication::platformName() != QLatin1String("xcb"))
+            QSKIP("needs an X server");
+        identifyApplication();
+        for (const QString &name : kAllWindows) {
+            if (name == QLatin1String("frmMissionDisplay"))
+                continue;   // opens on a chosen file
+            ManagedWindow *w = windows().show(name);
+            if (auto *splash = qobject_cast<frmWelcome *>(w))
+                splash->Timer1->stop();
+            QVERIFY(w && QTest::qWaitForWindowExposed(w));
+            QCOMPARE(titleAsShown(w), w->windowTitle());
         }
     }
 
@@ -459,6 +564,7 @@ private Q_SLOTS:
         const QRect room = (w->screen() ? w->screen() : QGuiApplication::primaryScreen())->availableGeometry();
         windows().show(window);
         QVERIFY(QTest::qWaitForWindowExposed(w));
+        QVERIFY(test::waitForLogbook());
 
         const bool roomy = design.width() + 8 <= room.width() && design.height() + 36 <= room.height();
         const bool tooLarge = design.width() > room.width() || design.height() > room.height();

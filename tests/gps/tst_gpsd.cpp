@@ -8,7 +8,7 @@
 #include "GpsTestSupport.h"
 #include "RecordWindows.h"
 #include "Settings.h"
-#include "TestDoubles.h"
+#include "WindowTest.h"
 #include "WindowManager.h"
 
 #include <QComboBox>
@@ -111,25 +111,14 @@ private slots:
     }
     void init()
     {
-        m_seams = std::make_unique<test::Seams>();
-        m_settings = std::make_unique<test::TempSettings>();
-        windows().reset();
-        logbook::registerWindows();
+        m_window.emplace(logbook::registerWindows, QStringList(), test::WindowTest::Unload);
     }
-    void cleanup()
-    {
-        windows().unloadAll();
-        test::flushDeletes();
-        windows().reset();
-        m_settings.reset();
-        m_seams.reset();
-    }
+    void cleanup() { m_window.reset(); }
 
     void weatherWindowOnGpsd();
 
 private:
-    std::unique_ptr<test::Seams> m_seams;
-    std::unique_ptr<test::TempSettings> m_settings;
+    std::optional<test::WindowTest> m_window;
 };
 
 void TstGpsd::weatherWindowOnGpsd()
@@ -146,8 +135,10 @@ void TstGpsd::weatherWindowOnGpsd()
     setSettings(s);
 
     auto *w = windows().show<frmWeatherObservation>();
-    QVERIFY(w && w->isOpen());
+    QVERIFY(w);
+    QTRY_VERIFY_WITH_TIMEOUT(w->isOpen(), 20000);
     QVERIFY(w->beginNewRow());
+    QVERIFY(test::waitForLogbook());
     QTest::keyClicks(w->txtSubmittedBy, "Ada");
     gps::GpsFeed *feed = w->gps()->feed();
     feed->setRetryInterval(300);
@@ -159,7 +150,7 @@ void TstGpsd::weatherWindowOnGpsd()
     QVERIFY(!feed->buffer().text().contains(u'{'));
 
     QTest::mouseClick(w->cmdGetFix, Qt::LeftButton);
-    QCOMPARE(m_seams->messages->texts, QStringList());
+    QCOMPARE(m_window->seams.messages->texts, QStringList());
     QCOMPARE(positionTexts(w), exampleTexts);
 
     // gpsd stops: the line says so; the window carries on.
@@ -173,10 +164,10 @@ void TstGpsd::weatherWindowOnGpsd()
     const bool held = feed->buffer().fix().has_value();
     QTest::mouseClick(w->cmdGetFix, Qt::LeftButton);
     if (held) {
-        QCOMPARE(m_seams->messages->texts, QStringList());
+        QCOMPARE(m_window->seams.messages->texts, QStringList());
         QCOMPARE(positionTexts(w), exampleTexts);
     } else {
-        QCOMPARE(m_seams->messages->texts,
+        QCOMPARE(m_window->seams.messages->texts,
                  QStringList{QStringLiteral("GPS string not available, enter position manually.")});
         QCOMPARE(w->txtLatitudeInt->text(), QString());
     }
@@ -186,17 +177,17 @@ void TstGpsd::weatherWindowOnGpsd()
     QVERIFY2(fake->waitListening(), fake->output().constData());
     QTRY_VERIFY_WITH_TIMEOUT(w->lblGpsStatus->text().startsWith(QStringLiteral("GPS: connected to %1, fix ").arg(source)),
                              30000);
-    m_seams->messages->texts.clear();
+    m_window->seams.messages->texts.clear();
     w->txtLatitudeInt->clear();
     QTest::mouseClick(w->cmdGetFix, Qt::LeftButton);
-    QCOMPARE(m_seams->messages->texts, QStringList());
+    QCOMPARE(m_window->seams.messages->texts, QStringList());
     QCOMPARE(positionTexts(w), exampleTexts);
     QCOMPARE(w->txtWindSpeed->text(), QStringLiteral("14"));
 
     QTest::mouseClick(w->findChild<QPushButton *>(QStringLiteral("cmdQuit")), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(!windows().existing<frmWeatherObservation>(), 20000);
     test::flushDeletes();
-    QVERIFY(!windows().existing<frmWeatherObservation>());
-    QCOMPARE(m_seams->messages->texts, QStringList()); // stored without a word
+    QCOMPARE(m_window->seams.messages->texts, QStringList()); // stored without a word
     fake->stop();
 }
 

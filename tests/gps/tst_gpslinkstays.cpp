@@ -5,10 +5,9 @@
 #include "GpsFeed.h"
 #include "GpsLink.h"
 #include "GpsTestSupport.h"
-#include "LogbookProbe.h"
 #include "RecordWindows.h"
 #include "Settings.h"
-#include "TestDoubles.h"
+#include "WindowTest.h"
 #include "TestPostgres.h"
 #include "WindowManager.h"
 
@@ -49,22 +48,10 @@ private slots:
     }
     void init()
     {
-        m_settings = std::make_unique<test::TempSettings>();
-        m_seams = std::make_unique<test::Seams>();
-        m_probe = std::make_unique<test::LogbookProbe>();
-        windows().reset();
-        logbook::registerWindows();
-        test::registerStub(QStringLiteral("frmLogMain"));
+        m_window.emplace(logbook::registerWindows, QStringList{QStringLiteral("frmLogMain")},
+                         test::WindowTest::Unload);
     }
-    void cleanup()
-    {
-        windows().unloadAll();
-        test::flushDeletes();
-        windows().reset();
-        m_probe.reset();
-        m_seams.reset();
-        m_settings.reset();
-    }
+    void cleanup() { m_window.reset(); }
 
     void refusedStoreKeepsTheLink_data()
     {
@@ -95,8 +82,10 @@ private slots:
 
         // A new entry, typed in.
         auto *w = qobject_cast<logbook::RecordWindow *>(windows().show(window));
-        QVERIFY(w && w->isOpen());
+        QVERIFY(w);
+        QTRY_VERIFY_WITH_TIMEOUT(w->isOpen(), 20000);
         QVERIFY(w->beginNewRow());
+        QVERIFY(test::waitForLogbook());
         QTest::keyClicks(child(w, "txtSubmittedBy"), "Ada");
         QTest::keyClicks(child(w, typedInto.constData()), "12");
         QTRY_COMPARE_WITH_TIMEOUT(peers.size(), 1, 10000);
@@ -104,11 +93,11 @@ private slots:
 
         // The table goes away under the program: the store is refused and
         // the window stays with the entry.
-        m_probe->sql(QStringLiteral("DROP TABLE \"%1\"").arg(table));
+        m_window->probe.sql(QStringLiteral("DROP TABLE \"%1\"").arg(table));
         QTest::mouseClick(qobject_cast<QPushButton *>(child(w, "cmdQuit")), Qt::LeftButton);
+        QTRY_COMPARE(m_window->seams.messages->texts.size(), 1);
         test::flushDeletes();
         QCOMPARE(windows().existing(window), w);
-        QCOMPARE(m_seams->messages->texts.size(), 1);
         QCOMPARE(qobject_cast<QLineEdit *>(child(w, typedInto.constData()))->text(), QStringLiteral("12"));
 
         // Its link is still up: the server's client stays connected and a
@@ -120,22 +109,20 @@ private slots:
         peers.first()->write(second);
         QTRY_VERIFY_WITH_TIMEOUT(feedOf(w)->buffer().fix().has_value(), 10000);
         QTest::mouseClick(qobject_cast<QPushButton *>(child(w, "cmdGetFix")), Qt::LeftButton);
-        QCOMPARE(m_seams->messages->texts.size(), 1);
+        QCOMPARE(m_window->seams.messages->texts.size(), 1);
         QCOMPARE(qobject_cast<QLineEdit *>(child(w, "txtLatitudeInt"))->text(), QStringLiteral("50"));
         QCOMPARE(qobject_cast<QComboBox *>(child(w, "cmbNS"))->currentText(), QStringLiteral("S"));
 
         // The second "Return to Main" lets the window go, and the link with it.
         QPointer<QTcpSocket> peer = peers.first();
         QTest::mouseClick(qobject_cast<QPushButton *>(child(w, "cmdQuit")), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!windows().existing(window), 20000);
         test::flushDeletes();
-        QVERIFY(!windows().existing(window));
         QTRY_VERIFY_WITH_TIMEOUT(!peer || peer->state() != QAbstractSocket::ConnectedState, 10000);
     }
 
 private:
-    std::unique_ptr<test::TempSettings> m_settings;
-    std::unique_ptr<test::Seams> m_seams;
-    std::unique_ptr<test::LogbookProbe> m_probe;
+    std::optional<test::WindowTest> m_window;
 };
 
 QTEST_MAIN(TstGpsLinkStays)

@@ -10,7 +10,7 @@
 #include "RecordWindows.h"
 #include "SentenceBuffer.h"
 #include "Settings.h"
-#include "TestDoubles.h"
+#include "WindowTest.h"
 #include "WindowManager.h"
 
 #include <QComboBox>
@@ -136,25 +136,17 @@ private slots:
     void endToEndWithSimulator();
 
 private:
-    std::unique_ptr<test::Seams> m_seams;
-    std::unique_ptr<test::TempSettings> m_settings;
+    std::optional<test::WindowTest> m_window;
 };
 
 void TstGpsWindows::init()
 {
-    m_seams = std::make_unique<test::Seams>();
-    m_settings = std::make_unique<test::TempSettings>();
-    windows().reset();
-    logbook::registerWindows();
+    m_window.emplace(logbook::registerWindows, QStringList(), test::WindowTest::Unload);
 }
 
 void TstGpsWindows::cleanup()
 {
-    windows().unloadAll();
-    test::flushDeletes();
-    windows().reset();
-    m_settings.reset();
-    m_seams.reset();
+    m_window.reset();
 }
 
 void TstGpsWindows::pressedTwice_data()
@@ -188,7 +180,7 @@ void TstGpsWindows::pressedTwice()
     // The older sentence first.
     pressGetFix(w);
     QCOMPARE(positionTexts(w), exampleTexts);
-    QVERIFY(m_seams->messages->texts.isEmpty());
+    QVERIFY(m_window->seams.messages->texts.isEmpty());
     // The line tells what the button would use now: the mission window
     // still holds the sentence, the weather window has none left.
     if (keepsBuffer)
@@ -200,10 +192,10 @@ void TstGpsWindows::pressedTwice()
     pressGetFix(w);
     if (keepsBuffer) {
         QCOMPARE(positionTexts(w), exampleTexts);
-        QVERIFY(m_seams->messages->texts.isEmpty());
+        QVERIFY(m_window->seams.messages->texts.isEmpty());
     } else {
         // Emptied by the first fix: nothing to use, the boxes stay.
-        QCOMPARE(m_seams->messages->texts,
+        QCOMPARE(m_window->seams.messages->texts,
                  QStringList{QStringLiteral("GPS string not available, enter position manually.")});
         QCOMPARE(positionTexts(w), exampleTexts);
         // The next sentence to arrive is the next fix.
@@ -217,6 +209,7 @@ void TstGpsWindows::pressedTwice()
     // fields, the degrees that matched the boxes' first texts included.
     const QStringList shown = positionTexts(w);
     w->findChild<QPushButton *>(QStringLiteral("cmdQuit"))->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!windows().existing(window), 20000);
     test::flushDeletes();
     const QString table = keepsBuffer ? QStringLiteral("MissionData") : QStringLiteral("WeatherObservation");
     for (int i = 0; i < 6; ++i)
@@ -238,7 +231,7 @@ void TstGpsWindows::nothingReceived()
     QTRY_COMPARE_WITH_TIMEOUT(label->text(), QStringLiteral("GPS: no connection to 127.0.0.1:%1").arg(port), 10000);
     const QStringList before = positionTexts(w);
     pressGetFix(w);
-    QCOMPARE(m_seams->messages->texts,
+    QCOMPARE(m_window->seams.messages->texts,
              QStringList{QStringLiteral("GPS string not available, enter position manually.")});
     QCOMPARE(positionTexts(w), before);
 }
@@ -259,8 +252,8 @@ void TstGpsWindows::returnToMainClosesConnection()
     QTRY_COMPARE_WITH_TIMEOUT(feedOf(w)->state(), gps::LinkState::Connected, 10000);
 
     w->findChild<QPushButton *>(QStringLiteral("cmdQuit"))->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!windows().existing(window), 20000);
     test::flushDeletes();
-    QVERIFY(!windows().existing(window));
     QTRY_VERIFY_WITH_TIMEOUT(!peer || peer->state() != QAbstractSocket::ConnectedState, 10000);
 
     // Loading the window again opens a new connection with an empty buffer.
@@ -314,7 +307,7 @@ void TstGpsWindows::statusLineMatchesTheButton()
     QTRY_VERIFY_WITH_TIMEOUT(feedOf(w)->buffer().discards() > 0, 10000);
     QTRY_COMPARE_WITH_TIMEOUT(label->text(), connected + QStringLiteral("no fix yet"), 10000);
     pressGetFix(w);
-    QCOMPARE(m_seams->messages->texts,
+    QCOMPARE(m_window->seams.messages->texts,
              QStringList{QStringLiteral("GPS string not available, enter position manually.")});
 
     // A new sentence: a fresh age again, and the button takes it.
@@ -334,8 +327,10 @@ void TstGpsWindows::endToEndWithSimulator()
 
     // A new mission log entry, as the submission begins it.
     auto *w = windows().show<frmMission>();
-    QVERIFY(w && w->isOpen());
+    QVERIFY(w);
+    QTRY_VERIFY_WITH_TIMEOUT(w->isOpen(), 20000);
     QVERIFY(w->beginNewRow());
+    QVERIFY(test::waitForLogbook());
     w->txtSubmittedBy->setText(QStringLiteral("Ada"));
     QTRY_VERIFY_WITH_TIMEOUT(
         w->lblGpsStatus->text().startsWith(QStringLiteral("GPS: connected to 127.0.0.1:%1, fix ").arg(port)), 10000);
@@ -348,11 +343,11 @@ void TstGpsWindows::endToEndWithSimulator()
                                  QStringLiteral("GPS: no connection to 127.0.0.1:%1").arg(port)), 10000);
     pressGetFix(w);
     QCOMPARE(positionTexts(w), exampleTexts);
-    QVERIFY(m_seams->messages->texts.isEmpty());
+    QVERIFY(m_window->seams.messages->texts.isEmpty());
 
     w->findChild<QPushButton *>(QStringLiteral("cmdQuit"))->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!windows().existing<frmMission>(), 20000);
     test::flushDeletes();
-    QVERIFY(!windows().existing<frmMission>());
     for (int i = 0; i < 6; ++i)
         QCOMPARE(storedField(QStringLiteral("MissionData"), QString::fromLatin1(positionFields[i])),
                  exampleTexts.at(i));

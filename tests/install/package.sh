@@ -29,10 +29,12 @@ depends=$(field Depends)
 recommends=$(field Recommends)
 # The SQL driver plugins, which Qt loads at run time, are declared; the
 # libraries the programs link are worked out by dpkg-shlibdeps.
-for p in libqt6sql6-sqlite libc6 libqt6core6 libqt6widgets6 libqt6sql6 libqt6network6 libpq5; do
+for p in libqt6sql6-sqlite libc6 libqt6core6 libqt6widgets6 libqt6sql6 libqt6network6 libpq5 libgmt6 gmt-common gmt-gshhg-low; do
   grep -qE "(^|, )$p( |,|$)" <<<"$depends" || fail "Depends lacks $p: $depends"
 done
-grep -qE "(^|, )libqt6sql6-psql( |,|$)" <<<"$recommends" || fail "Recommends lacks libqt6sql6-psql: $recommends"
+for p in libqt6sql6-psql gmt-gshhg-high mdbtools; do
+  grep -qE "(^|, )$p( |,|$)" <<<"$recommends" || fail "Recommends lacks $p: $recommends"
+done
 info=$(dpkg-deb -I "$deb")
 grep -qF " Depends: $depends" <<<"$info" || fail "dpkg-deb -I shows other dependencies: $info"
 

@@ -5,7 +5,9 @@
 #include "Launch.h"
 #include "LaunchSession.h"
 #include "LaunchStatus.h"
+#include "LaunchListModel.h"
 #include "LaunchWindows.h"
+#include "LogbookService.h"
 #include "MultiLegTemplates.h"
 #include "RecordWindows.h"
 #include "Settings.h"
@@ -78,6 +80,7 @@ int main(int argc, char **argv)
 
     QTest::keyClicks(review->cmbChecked, QStringLiteral("Ada"));
     QTest::mouseClick(review->cmdRunMission, Qt::LeftButton);
+    QTest::qWaitFor([] { return windows().existing<frmAbortMission>() != nullptr; }, 10000);
     auto *abort = windows().existing<frmAbortMission>();
     if (!abort || seams.commands->calls.isEmpty())
         return 1;
@@ -90,10 +93,13 @@ int main(int argc, char **argv)
     save(abort, out, "abort-window.png");
 
     QTest::mouseClick(log->cmdLaunches, Qt::LeftButton);
-    if (auto *list = windows().existing<frmLaunches>())
+    if (auto *list = windows().existing<frmLaunches>()) {
+        QTest::qWaitFor([list] { return list->model()->rowCount() > 0; }, 10000);
         save(list, out, "launches-window.png");
+    }
     save(log, out, "mission-log-window.png");
     std::printf("%s\n", qPrintable(seams.messages->texts.join(QLatin1Char('\n'))));
     windows().unloadAll();
+    logbook::LogbookService::shutdownAll(std::chrono::seconds(5));
     return 0;
 }

@@ -1,6 +1,8 @@
 // The run and stop commands started for real: scripts in a temporary folder
 // record what they receive, and the program must not wait for them.
 #include "Launch.h"
+#include "LaunchSession.h"
+#include "LogbookService.h"
 #include "Settings.h"
 #include "TestDoubles.h"
 #include "WindowManager.h"
@@ -108,6 +110,8 @@ private slots:
                 stopSleeper(tempPath(QLatin1String(name)));
         windows().unloadAll();
         test::flushDeletes();
+        launch::LaunchSession::instance().reset();
+        logbook::LogbookService::shutdownAll(std::chrono::seconds(10));
         setMessageBoxes(nullptr);
         QDir::setCurrent(oldCurrent);
         temp.reset();
@@ -135,10 +139,11 @@ private slots:
         QTest::mouseClick(review->cmdRunMission, Qt::LeftButton);
         const qint64 took = clock.elapsed();
         QVERIFY2(took < 2000, qPrintable(QStringLiteral("Run Mission took %1 ms").arg(took)));
+        // The run starts once the logbook has answered its launch record.
+        QTRY_VERIFY_WITH_TIMEOUT(windows().existing<frmAbortMission>(), 20000);
         test::flushDeletes();
         QVERIFY2(messages->texts.isEmpty(), qPrintable(messages->texts.join('\n')));
         QVERIFY(!windows().existing<frmMissionDisplay>());
-        QVERIFY(windows().existing<frmAbortMission>());
 
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(tempPath(QStringLiteral("run.args"))), 10000);
         stopSleeper(tempPath(QStringLiteral("run.pid")));

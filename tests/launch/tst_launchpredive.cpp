@@ -3,7 +3,6 @@
 // started.  Driven as a person drives the windows, through the scripted
 // message boxes and command runner, on SQLite and (as tst_launchpredive_pg)
 // on PostgreSQL.
-#include "../logbook_windows/LogbookProbe.h"
 
 #include "App.h"
 #include "FieldLogWindows.h"
@@ -11,7 +10,7 @@
 #include "Launch.h"
 #include "Settings.h"
 #include "ShellWindows.h"
-#include "TestDoubles.h"
+#include "WindowTest.h"
 #include "TestPostgres.h"
 #include "WindowManager.h"
 #include "frmAbortMission.h"
@@ -26,7 +25,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QtTest>
-#include <memory>
 
 using namespace bravik;
 using bravik::test::LogbookProbe;
@@ -35,9 +33,7 @@ class TestLaunchPredive : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<test::TempSettings> m_settings;
-    std::unique_ptr<test::Seams> m_seams;
-    std::unique_ptr<LogbookProbe> m_probe;
+    std::optional<test::WindowTest> m_window;
 
     QString missionFile()
     {
@@ -81,7 +77,8 @@ class TestLaunchPredive : public QObject
         QTest::mouseClick(main->cmdSubmitEntry, Qt::LeftButton);
         frmMission *log = windows().existing<frmMission>();
         QVERIFY(log);
-        m_seams->dialogs->answers.enqueue(path);
+        QVERIFY(test::waitForLogbook());
+        m_window->seams.dialogs->answers.enqueue(path);
         QTest::mouseClick(log->cmdRunMission, Qt::LeftButton);
         QVERIFY(review());
     }
@@ -94,7 +91,7 @@ class TestLaunchPredive : public QObject
         QVERIFY(w);
         typeInto(w->cmbChecked, QStringLiteral("Ada"));
         QTest::mouseClick(w->cmdRunMission, Qt::LeftButton);
-        QTRY_VERIFY_WITH_TIMEOUT(m_seams->messages->texts.size() > messagesBefore || !m_seams->commands->calls.isEmpty(),
+        QTRY_VERIFY_WITH_TIMEOUT(m_window->seams.messages->texts.size() > messagesBefore || !m_window->seams.commands->calls.isEmpty(),
                                  30000);
         test::flushDeletes();
     }
@@ -107,11 +104,12 @@ class TestLaunchPredive : public QObject
         QVERIFY(main);
         typeInto(main->cmbEventType, QStringLiteral("Vehicle Predive"));
         typeInto(main->cmbSubmittedBy, who);
-        const int before = m_probe->count(QStringLiteral("Predive"));
+        const int before = m_window->probe.count(QStringLiteral("Predive"));
         QTest::mouseClick(main->cmdSubmitEntry, Qt::LeftButton);
         frmPredive *p = windows().existing<frmPredive>();
         QVERIFY(p);
         QTRY_VERIFY(p->isVisible());
+        QVERIFY(test::waitForLogbook());
         typeInto(p->txtCruise, QStringLiteral("AR-26-12"));
         typeInto(p->txtShip, QStringLiteral("Armstrong"));
         typeInto(p->txtBat1V, QStringLiteral("29.8"));
@@ -127,12 +125,12 @@ class TestLaunchPredive : public QObject
         QVERIFY(returnToMain);
         QCOMPARE(returnToMain->text(), QStringLiteral("Return to Main"));
         QTest::mouseClick(returnToMain, Qt::LeftButton);
-        QTRY_COMPARE_WITH_TIMEOUT(m_probe->count(QStringLiteral("Predive")), before + 1, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_window->probe.count(QStringLiteral("Predive")), before + 1, 20000);
         QTRY_VERIFY(!windows().existing<frmPredive>());
         test::flushDeletes();
     }
 
-    int launchRecords() { return m_probe->count(QStringLiteral("LaunchRecord")); }
+    int launchRecords() { return m_window->probe.count(QStringLiteral("LaunchRecord")); }
 
 private Q_SLOTS:
     void initTestCase()
@@ -143,11 +141,7 @@ private Q_SLOTS:
 
     void init()
     {
-        m_settings = std::make_unique<test::TempSettings>();
-        m_seams = std::make_unique<test::Seams>();
-        m_probe = std::make_unique<LogbookProbe>();
-        windows().reset();
-        registerAllWindows();
+        m_window.emplace(registerAllWindows);
         launch::LaunchSession::instance().reset();
         Settings s = settings();
         s.launchRequirePredive = 6;
@@ -156,12 +150,9 @@ private Q_SLOTS:
 
     void cleanup()
     {
-        windows().reset();
-        test::flushDeletes();
+        m_window->closeWindows();
         launch::LaunchSession::instance().reset();
-        m_probe.reset();
-        m_seams.reset();
-        m_settings.reset();
+        m_window.reset();
     }
 
     void refusedUntilACompletePrediveIsStored()
@@ -172,15 +163,15 @@ private Q_SLOTS:
 
         // The reviewer rule still comes first.
         QTest::mouseClick(review()->cmdRunMission, Qt::LeftButton);
-        QCOMPARE(m_seams->messages->texts, QStringList{QStringLiteral("Mission script not checked.")});
+        QCOMPARE(m_window->seams.messages->texts, QStringList{QStringLiteral("Mission script not checked.")});
 
         // No predive checklist at all.
         pressRun(1);
-        QCOMPARE(m_seams->messages->texts.size(), 2);
-        QCOMPARE(m_seams->messages->texts.at(1),
+        QCOMPARE(m_window->seams.messages->texts.size(), 2);
+        QCOMPARE(m_window->seams.messages->texts.at(1),
                  QStringLiteral("No predive checklist was stored in the last 6 hours. Complete the predive checklist "
                                 "(log entry category \"Vehicle Predive\") before running the mission."));
-        QVERIFY(m_seams->commands->calls.isEmpty());
+        QVERIFY(m_window->seams.commands->calls.isEmpty());
         QCOMPARE(launchRecords(), 0);
         QVERIFY(review());
         QVERIFY(review()->cmdRunMission->isEnabled());
@@ -190,21 +181,21 @@ private Q_SLOTS:
         // A checklist with the DVL box left open: named in the message.
         submitPredive(QStringLiteral("Ben"), {QStringLiteral("chkDVL")});
         pressRun(2);
-        QCOMPARE(m_seams->messages->texts.size(), 3);
-        const QString open = m_seams->messages->texts.at(2);
+        QCOMPARE(m_window->seams.messages->texts.size(), 3);
+        const QString open = m_window->seams.messages->texts.at(2);
         QVERIFY2(open.startsWith(QStringLiteral("The latest predive checklist (")), qPrintable(open));
         QVERIFY2(open.contains(QStringLiteral(" UTC, by Ben) has this not ticked: DVL Operational.\n")), qPrintable(open));
-        QVERIFY(m_seams->commands->calls.isEmpty());
+        QVERIFY(m_window->seams.commands->calls.isEmpty());
         QCOMPARE(launchRecords(), 0);
 
         // A complete one, stored after it: the run goes ahead.
         submitPredive(QStringLiteral("Cai"), {});
         pressRun(3);
-        QCOMPARE(m_seams->messages->texts.size(), 3);
-        QCOMPARE(m_seams->commands->calls.size(), 1);
-        QCOMPARE(m_seams->commands->calls.first().program, settings().runProgram);
+        QCOMPARE(m_window->seams.messages->texts.size(), 3);
+        QCOMPARE(m_window->seams.commands->calls.size(), 1);
+        QCOMPARE(m_window->seams.commands->calls.first().program, settings().runProgram);
         QTRY_COMPARE(launchRecords(), 1);
-        QCOMPARE(m_probe->sql(QStringLiteral("SELECT \"Reviewer\" FROM \"LaunchRecord\"")).toString(), QStringLiteral("Ada"));
+        QCOMPARE(m_window->probe.sql(QStringLiteral("SELECT \"Reviewer\" FROM \"LaunchRecord\"")).toString(), QStringLiteral("Ada"));
         QVERIFY(windows().existing<frmAbortMission>());
         QTRY_VERIFY(!review());
     }
@@ -218,8 +209,8 @@ private Q_SLOTS:
         if (QTest::currentTestFailed())
             return;
         pressRun(0);
-        QVERIFY(m_seams->messages->texts.isEmpty());
-        QCOMPARE(m_seams->commands->calls.size(), 1);
+        QVERIFY(m_window->seams.messages->texts.isEmpty());
+        QCOMPARE(m_window->seams.commands->calls.size(), 1);
         QCOMPARE(launchRecords(), 1);
     }
 
@@ -235,11 +226,11 @@ private Q_SLOTS:
         typeInto(w->cmbChecked, QStringLiteral("Ada"));
         QTest::mouseClick(w->cmdRunMission, Qt::LeftButton);
         QTest::mouseClick(w->cmdRunMission, Qt::LeftButton);
-        QTRY_COMPARE_WITH_TIMEOUT(m_seams->commands->calls.size(), 1, 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_window->seams.commands->calls.size(), 1, 30000);
         QTest::qWait(300);
-        QCOMPARE(m_seams->commands->calls.size(), 1);
+        QCOMPARE(m_window->seams.commands->calls.size(), 1);
         QCOMPARE(launchRecords(), 1);
-        QVERIFY(m_seams->messages->texts.isEmpty());
+        QVERIFY(m_window->seams.messages->texts.isEmpty());
     }
 
     // A server that holds the predive table locked: the window goes on
@@ -258,22 +249,22 @@ private Q_SLOTS:
             return;
         frmMissionDisplay *w = review();
         typeInto(w->cmbChecked, QStringLiteral("Ada"));
-        m_probe->sql(QStringLiteral("BEGIN"));
-        m_probe->sql(QStringLiteral("LOCK TABLE \"Predive\" IN ACCESS EXCLUSIVE MODE"));
+        m_window->probe.sql(QStringLiteral("BEGIN"));
+        m_window->probe.sql(QStringLiteral("LOCK TABLE \"Predive\" IN ACCESS EXCLUSIVE MODE"));
         QTest::mouseClick(w->cmdRunMission, Qt::LeftButton);
-        QVERIFY(m_seams->messages->texts.isEmpty());
+        QVERIFY(m_window->seams.messages->texts.isEmpty());
         QVERIFY(w->lblPrediveCheck->isVisible());
         QCOMPARE(w->lblPrediveCheck->text(), QStringLiteral("Looking for the predive checklist in the logbook…"));
         QVERIFY(!w->cmdRunMission->isEnabled());
         // The window still takes typing meanwhile.
         QTest::keyClicks(w->txtMissionScript, QStringLiteral("x"));
         QTRY_VERIFY(w->lblEditsNotice->isVisible());
-        QTRY_COMPARE_WITH_TIMEOUT(m_seams->messages->texts.size(), 1, 30000);
-        m_probe->sql(QStringLiteral("ROLLBACK"));
-        QCOMPARE(m_seams->messages->texts.first(),
+        QTRY_COMPARE_WITH_TIMEOUT(m_window->seams.messages->texts.size(), 1, 30000);
+        m_window->probe.sql(QStringLiteral("ROLLBACK"));
+        QCOMPARE(m_window->seams.messages->texts.first(),
                  QStringLiteral("The predive checklist could not be read from the logbook, so the mission was not "
                                 "started.\nThe logbook did not answer within 1.5 s."));
-        QVERIFY(m_seams->commands->calls.isEmpty());
+        QVERIFY(m_window->seams.commands->calls.isEmpty());
         QVERIFY(w->cmdRunMission->isEnabled());
         QVERIFY(!w->lblPrediveCheck->isVisible());
         QCOMPARE(launchRecords(), 0);
@@ -288,7 +279,7 @@ private Q_SLOTS:
         if (QTest::currentTestFailed())
             return;
         // The logbook the program reads from here on is a damaged file.
-        const QString damaged = m_settings->path(QStringLiteral("damaged.sqlite"));
+        const QString damaged = m_window->settings.path(QStringLiteral("damaged.sqlite"));
         QFile f(damaged);
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(QByteArray("not a logbook\n").repeated(500));
@@ -297,13 +288,13 @@ private Q_SLOTS:
         s.database = damaged;
         setSettings(s);
         pressRun(0);
-        QCOMPARE(m_seams->messages->texts.size(), 1);
-        const QString msg = m_seams->messages->texts.first();
+        QCOMPARE(m_window->seams.messages->texts.size(), 1);
+        const QString msg = m_window->seams.messages->texts.first();
         QVERIFY2(msg.startsWith(QStringLiteral("The predive checklist could not be read from the logbook, so the "
                                                "mission was not started.\n")),
                  qPrintable(msg));
         QVERIFY2(msg.contains(QStringLiteral("damaged.sqlite")), qPrintable(msg));
-        QVERIFY(m_seams->commands->calls.isEmpty());
+        QVERIFY(m_window->seams.commands->calls.isEmpty());
         QVERIFY(review());
     }
 };

@@ -1,18 +1,21 @@
 // What "Run Mission" checks and records, driven through the scripted seams,
 // on SQLite and (as tst_launchrecord_pg) on PostgreSQL.
+#include "ChartView.h"
 #include "Database.h"
 #include "FieldLogWindows.h"
 #include "LaunchCommands.h"
 #include "LaunchLog.h"
 #include "LaunchSession.h"
 #include "LaunchStatus.h"
+#include "LaunchListModel.h"
 #include "LaunchWindows.h"
 #include "Launch.h"
+#include "LogbookService.h"
 #include "MissionPictures.h"
 #include "RecordCursor.h"
 #include "RecordWindows.h"
 #include "Settings.h"
-#include "TestDoubles.h"
+#include "WindowTest.h"
 #include "TestPostgres.h"
 #include "WindowManager.h"
 #include "frmAbortMission.h"
@@ -24,12 +27,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QAbstractItemModelTester>
 #include <QProcess>
 #include <QPushButton>
 #include <QSqlQuery>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <QtTest>
-#include <memory>
 
 using namespace bravik;
 namespace ll = bravik::logbook::launchlog;
@@ -39,8 +42,7 @@ class TestLaunchRecord : public QObject
     Q_OBJECT
 
 private:
-    std::unique_ptr<test::TempSettings> temp;
-    std::unique_ptr<test::Seams> seams;
+    std::optional<test::WindowTest> m_window;
 
     static QByteArray golden(const char *name)
     {
@@ -63,14 +65,18 @@ private:
     frmMission *selectMission(const QString &path)
     {
         frmMission *log = windows().show<frmMission>();
-        if (!log)
+        if (!log || !QTest::qWaitFor([log] { return log->cursor()->isOpen() && !log->cursor()->isBusy(); }, 20000))
             return nullptr;
         if (!log->cursor()->hasRow()) {
             log->beginNewRow();
+            if (!test::waitForLogbook())
+                return nullptr;
             QTest::keyClicks(log->txtSubmittedBy, QStringLiteral("Ada"));
             log->moveLast();
+            if (!test::waitForLogbook())
+                return nullptr;
         }
-        seams->dialogs->answers.enqueue(path);
+        m_window->seams.dialogs->answers.enqueue(path);
         QTest::mouseClick(log->cmdRunMission, Qt::LeftButton);
         return log;
     }
@@ -86,6 +92,15 @@ private:
         if (!reviewer.isEmpty())
             QTest::keyClicks(review()->cmbChecked, reviewer);
         QTest::mouseClick(review()->cmdRunMission, Qt::LeftButton);
+        // The run starts once the logbook has answered its record.
+        QTRY_VERIFY_WITH_TIMEOUT(!review() || review()->cmdRunMission->isEnabled(), 20000);
+        settle();
+    }
+
+    // Every launch record write has landed.
+    void settle()
+    {
+        QTRY_VERIFY_WITH_TIMEOUT(!launch::LaunchSession::instance().isBusy(), 20000);
         test::flushDeletes();
     }
 
@@ -98,16 +113,7 @@ private:
             qWarning("%s", qPrintable(error));
             return out;
         }
-        QSqlQuery q(db->connection());
-        q.exec(QStringLiteral("SELECT \"BravikKey\" FROM \"LaunchRecord\" ORDER BY \"BravikKey\""));
-        QList<qint64> keys;
-        while (q.next())
-            keys << q.value(0).toLongLong();
-        for (qint64 k : keys) {
-            ll::Record r;
-            if (ll::read(*db, k, &r, &error))
-                out << r;
-        }
+        ll::all(*db, &out, &error);
         return out;
     }
 
@@ -121,28 +127,20 @@ private:
     }
 
 private slots:
-    void initTestCase()
-    {
-        logbook::registerWindows();
-        launch::registerWindows();
-    }
-
     void init()
     {
-        temp = std::make_unique<test::TempSettings>();
-        if (test::postgresRequested() && !temp->schema)
+        m_window.emplace([] { logbook::registerWindows(); launch::registerWindows(); }, QStringList(),
+                         test::WindowTest::Unload);
+        if (test::postgresRequested() && !m_window->settings.schema)
             QSKIP(qPrintable(test::postgresSkipReason()));
-        seams = std::make_unique<test::Seams>();
         launch::LaunchSession::instance().reset();
     }
 
     void cleanup()
     {
-        windows().unloadAll();
-        test::flushDeletes();
+        m_window->closeWindows();
         launch::LaunchSession::instance().reset();
-        seams.reset();
-        temp.reset();
+        m_window.reset();
     }
 
     void summaryFindingsAndPicturesShown()
@@ -156,12 +154,12 @@ private slots:
         QVERIFY(w->lblSummary->text().contains(QStringLiteral("deepest 40 m")));
         QVERIFY(w->lblSummary->text().contains(QStringLiteral("1 error")));
         bool found = false;
-        for (int i = 0; i < w->lstFindings->topLevelItemCount(); ++i) {
-            QTreeWidgetItem *item = w->lstFindings->topLevelItem(i);
-            if (item->text(2).contains(QStringLiteral("deeper than the depth envelope"))) {
+        const QAbstractItemModel *findings = w->lstFindings->model();
+        for (int i = 0; i < findings->rowCount(); ++i) {
+            if (findings->index(i, 2).data().toString().contains(QStringLiteral("deeper than the depth envelope"))) {
                 found = true;
-                QCOMPARE(item->text(0), QStringLiteral("error"));
-                QCOMPARE(item->text(1), QStringLiteral("37"));
+                QCOMPARE(findings->index(i, 0).data().toString(), QStringLiteral("error"));
+                QCOMPARE(findings->index(i, 1).data().toString(), QStringLiteral("37"));
             }
         }
         QVERIFY(found);
@@ -170,7 +168,7 @@ private slots:
         QVERIFY(!w->lblEditsNotice->isVisible());
         // Errors do not block: the run goes ahead.
         pressRun(QStringLiteral("Ada"));
-        QCOMPARE(seams->commands->calls.size(), 1);
+        QCOMPARE(m_window->seams.commands->calls.size(), 1);
     }
 
     void configuredLimitRefusesTheRun()
@@ -181,13 +179,13 @@ private slots:
         selectMission(mission(QStringLiteral("transit.cfg"), golden("transit.cfg")));
         // The empty reviewer is still refused first.
         pressRun(QString());
-        QCOMPARE(seams->messages->texts, QStringList{QStringLiteral("Mission script not checked.")});
+        QCOMPARE(m_window->seams.messages->texts, QStringList{QStringLiteral("Mission script not checked.")});
         pressRun(QStringLiteral("Ada"));
-        QCOMPARE(seams->messages->texts.size(), 2);
-        const QString msg = seams->messages->texts[1];
+        QCOMPARE(m_window->seams.messages->texts.size(), 2);
+        const QString msg = m_window->seams.messages->texts[1];
         QVERIFY2(msg.startsWith(QStringLiteral("The mission goes beyond the vehicle's configured limits")), qPrintable(msg));
         QVERIFY2(msg.contains(QStringLiteral("line 37: error: Leg 1's depth of 20 m is deeper than the vehicle's maximum depth of 15 m.")), qPrintable(msg));
-        QVERIFY(seams->commands->calls.isEmpty());
+        QVERIFY(m_window->seams.commands->calls.isEmpty());
         QVERIFY(review());
         QVERIFY(records().isEmpty());
     }
@@ -201,16 +199,16 @@ private slots:
         edited.replace("depth        = 20;", "depth        = 2;");
         mission(QStringLiteral("transit.cfg"), edited);
         pressRun(QStringLiteral("Ada"));
-        QCOMPARE(seams->messages->texts.size(), 1);
-        QCOMPARE(seams->messages->texts[0], QStringLiteral("The mission file changed after it was reviewed. Select it again to review the new text."));
-        QVERIFY(seams->commands->calls.isEmpty());
+        QCOMPARE(m_window->seams.messages->texts.size(), 1);
+        QCOMPARE(m_window->seams.messages->texts[0], QStringLiteral("The mission file changed after it was reviewed. Select it again to review the new text."));
+        QVERIFY(m_window->seams.commands->calls.isEmpty());
         QVERIFY(review());
         // Deleted under the program: refused as well, with the reason.
         QFile::remove(path);
         pressRun(QStringLiteral("Ada"));
-        QCOMPARE(seams->messages->texts.size(), 2);
-        QVERIFY(seams->messages->texts[1].contains(QStringLiteral("does not exist")));
-        QVERIFY(seams->commands->calls.isEmpty());
+        QCOMPARE(m_window->seams.messages->texts.size(), 2);
+        QVERIFY(m_window->seams.messages->texts[1].contains(QStringLiteral("does not exist")));
+        QVERIFY(m_window->seams.commands->calls.isEmpty());
     }
 
     void handEditedNameRunsAndIsNoted()
@@ -220,8 +218,8 @@ private slots:
         review()->txtMissionName->selectAll();
         QTest::keyClicks(review()->txtMissionName, other);
         pressRun(QStringLiteral("Ben"));
-        QCOMPARE(seams->commands->calls.size(), 1);
-        QCOMPARE(seams->commands->calls[0].arguments.last(), other);
+        QCOMPARE(m_window->seams.commands->calls.size(), 1);
+        QCOMPARE(m_window->seams.commands->calls[0].arguments.last(), other);
         const QList<ll::Record> rows = records();
         QCOMPARE(rows.size(), 1);
         QCOMPARE(rows[0].text(QStringLiteral("RunFile")), other);
@@ -246,7 +244,7 @@ private slots:
 
     void runLeavesOneCompleteRecord()
     {
-        seams->commands->recording = true;
+        m_window->seams.commands->recording = true;
         const QString path = mission(QStringLiteral("transit one.cfg"), golden("transit.cfg"));
         frmMission *log = selectMission(path);
         QTest::keyClicks(log->txtLatitudeInt, QStringLiteral("36"));
@@ -256,10 +254,10 @@ private slots:
         QTest::keyClicks(log->txtLongitudeMinutes, QStringLiteral("47.5678"));
         QTest::keyClicks(log->cmbEW, QStringLiteral("W"));
         pressRun(QStringLiteral("Ada"));
-        QVERIFY2(seams->messages->texts.isEmpty(), qPrintable(seams->messages->texts.join('\n')));
-        QCOMPARE(seams->commands->calls.size(), 1);
-        QCOMPARE(seams->commands->calls[0].program, settings().runProgram);
-        QCOMPARE(seams->commands->calls[0].arguments.last(), path);
+        QVERIFY2(m_window->seams.messages->texts.isEmpty(), qPrintable(m_window->seams.messages->texts.join('\n')));
+        QCOMPARE(m_window->seams.commands->calls.size(), 1);
+        QCOMPARE(m_window->seams.commands->calls[0].program, settings().runProgram);
+        QCOMPARE(m_window->seams.commands->calls[0].arguments.last(), path);
         QVERIFY(abortWindow());
         QCOMPARE(abortWindow()->lblRunStatus->text(), QStringLiteral("running"));
 
@@ -285,7 +283,7 @@ private slots:
         QCOMPARE(r.text(QStringLiteral("RunCommand")), launch::commandText(settings().runProgram, {path}));
         QVERIFY(r.text(QStringLiteral("AbortedAtUtc")).isEmpty());
         const QString statusFile = r.text(QStringLiteral("RunStatusFile"));
-        QCOMPARE(statusFile, seams->commands->calls[0].statusFile);
+        QCOMPARE(statusFile, m_window->seams.commands->calls[0].statusFile);
 
         // What the recorder writes reaches the record and the abort window.
         launch::CommandStatus status;
@@ -303,10 +301,10 @@ private slots:
 
     void failedStartIsRecorded()
     {
-        seams->commands->failWith = QStringLiteral("the file does not exist");
+        m_window->seams.commands->failWith = QStringLiteral("the file does not exist");
         selectMission(mission(QStringLiteral("a.cfg"), golden("transit.cfg")));
         pressRun(QStringLiteral("Ada"));
-        QCOMPARE(seams->messages->texts.size(), 1);
+        QCOMPARE(m_window->seams.messages->texts.size(), 1);
         QVERIFY(review());
         QVERIFY(!abortWindow());
         const QList<ll::Record> rows = records();
@@ -323,9 +321,9 @@ private slots:
         pressRun(QStringLiteral("Ben"));
         QVERIFY(abortWindow());
         QTest::mouseClick(abortWindow()->cmdAbortMission, Qt::LeftButton);
-        test::flushDeletes();
+        settle();
         QVERIFY(!abortWindow());
-        QVERIFY2(seams->messages->texts.isEmpty(), qPrintable(seams->messages->texts.join('\n')));
+        QVERIFY2(m_window->seams.messages->texts.isEmpty(), qPrintable(m_window->seams.messages->texts.join('\n')));
         const QList<ll::Record> rows = records();
         QCOMPARE(rows.size(), 2);
         QVERIFY(rows[0].text(QStringLiteral("AbortedAtUtc")).isEmpty());
@@ -336,9 +334,10 @@ private slots:
         // A failed abort is recorded too, and the window stays for another try.
         selectMission(mission(QStringLiteral("c.cfg"), golden("transit.cfg")));
         pressRun(QStringLiteral("Cai"));
-        seams->commands->failWith = QStringLiteral("Permission denied");
+        m_window->seams.commands->failWith = QStringLiteral("Permission denied");
         QTest::mouseClick(abortWindow()->cmdAbortMission, Qt::LeftButton);
         QVERIFY(abortWindow());
+        settle();
         QCOMPARE(records().value(2).text(QStringLiteral("AbortResult")), QStringLiteral("Permission denied"));
     }
 
@@ -357,21 +356,21 @@ private slots:
         }
         QTest::mouseClick(abortWindow()->cmdAbortMission, Qt::LeftButton);
         test::flushDeletes();
-        QCOMPARE(seams->commands->calls.size(), 2);   // the stop command started all the same
-        QCOMPARE(seams->commands->calls[1].program, settings().stopProgram);
+        QCOMPARE(m_window->seams.commands->calls.size(), 2);   // the stop command started all the same
+        QCOMPARE(m_window->seams.commands->calls[1].program, settings().stopProgram);
         QVERIFY(!abortWindow());
-        QCOMPARE(seams->messages->texts.size(), 1);
-        QVERIFY2(seams->messages->texts[0].startsWith(QStringLiteral("The stop command was started.")), qPrintable(seams->messages->texts[0]));
-        QVERIFY(seams->messages->texts[0].contains(QStringLiteral("could not be written to the launch record")));
+        QTRY_COMPARE(m_window->seams.messages->texts.size(), 1);
+        QVERIFY2(m_window->seams.messages->texts[0].startsWith(QStringLiteral("The stop command was started.")), qPrintable(m_window->seams.messages->texts[0]));
+        QVERIFY(m_window->seams.messages->texts[0].contains(QStringLiteral("could not be written to the launch record")));
 
         // A run with no table to write to still starts, and says so.
         selectMission(mission(QStringLiteral("b.cfg"), golden("transit.cfg")));
         pressRun(QStringLiteral("Ben"));
-        QCOMPARE(seams->commands->calls.size(), 3);
+        QCOMPARE(m_window->seams.commands->calls.size(), 3);
         QVERIFY(abortWindow());
-        QCOMPARE(seams->messages->texts.size(), 2);
-        QVERIFY2(seams->messages->texts[1].startsWith(QStringLiteral("The mission was started.")), qPrintable(seams->messages->texts[1]));
-        QVERIFY(seams->messages->texts[1].contains(QStringLiteral("The launch record could not be written before the start")));
+        QCOMPARE(m_window->seams.messages->texts.size(), 2);
+        QVERIFY2(m_window->seams.messages->texts[1].startsWith(QStringLiteral("The mission was started.")), qPrintable(m_window->seams.messages->texts[1]));
+        QVERIFY(m_window->seams.messages->texts[1].contains(QStringLiteral("The launch record could not be written before the start")));
     }
 
     void launchesButtonListsTheRowsRecords()
@@ -384,17 +383,31 @@ private slots:
         QTest::mouseClick(log->cmdLaunches, Qt::LeftButton);
         auto *list = windows().existing<frmLaunches>();
         QVERIFY(list && list->isVisible());
-        QCOMPARE(list->lstLaunches->topLevelItemCount(), 2);
-        QCOMPARE(list->lstLaunches->topLevelItem(0)->text(1), QStringLiteral("Ben"));
-        QCOMPARE(list->lstLaunches->topLevelItem(1)->text(1), QStringLiteral("Ada"));
+        QAbstractItemModelTester tester(list->model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+        auto reviewer = [list](int row) { return list->model()->index(row, launch::LaunchListModel::Reviewer).data().toString(); };
+        QTRY_COMPARE(list->model()->rowCount(), 2);
+        QCOMPARE(reviewer(0), QStringLiteral("Ben"));
+        QCOMPARE(reviewer(1), QStringLiteral("Ada"));
+        QCOMPARE(list->lblLaunches->text(), QStringLiteral("2 launches of this mission log row, newest first."));
         QVERIFY(list->txtLaunch->toPlainText().contains(QStringLiteral("Reviewer: Ben")));
         QVERIFY(list->txtLaunch->toPlainText().contains(QStringLiteral("behavior setpoint {")));
-        list->lstLaunches->setCurrentItem(list->lstLaunches->topLevelItem(1));
+        list->lstLaunches->setFocus();
+        QTest::keyClick(list->lstLaunches, Qt::Key_Down);
         QVERIFY(list->txtLaunch->toPlainText().contains(QStringLiteral("Reviewer: Ada")));
+
+        // The abort, once recorded, shows in the open list; the record
+        // shown stays shown.
+        QVERIFY(abortWindow());
+        QTest::mouseClick(abortWindow()->cmdAbortMission, Qt::LeftButton);
+        QTRY_VERIFY(!list->model()->index(0, launch::LaunchListModel::Aborted).data().toString().isEmpty());
+        QVERIFY(list->txtLaunch->toPlainText().contains(QStringLiteral("Reviewer: Ada")));
+
         // Another row has none.
         log->beginNewRow();
+        QVERIFY(test::waitForLogbook());
         QTest::mouseClick(log->cmdLaunches, Qt::LeftButton);
-        QCOMPARE(list->lstLaunches->topLevelItemCount(), 0);
+        QTRY_COMPARE(list->lblLaunches->text(), QStringLiteral("This mission log row is not stored yet; it has no launches."));
+        QCOMPARE(list->model()->rowCount(), 0);
     }
 };
 

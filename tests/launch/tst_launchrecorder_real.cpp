@@ -7,6 +7,7 @@
 #include "LaunchLog.h"
 #include "LaunchSession.h"
 #include "LaunchStatus.h"
+#include "LogbookService.h"
 #include "Seams.h"
 #include "Settings.h"
 #include "TestDoubles.h"
@@ -57,13 +58,13 @@ class TestLaunchRecorderReal : public QObject
         return path;
     }
 
-    logbook::launchlog::Record record(qint64 key)
+    logbook::launchlog::Record record(const QString &id)
     {
         logbook::launchlog::Record r;
         QString error;
         auto db = logbook::Database::open({settings().databaseDriver, settings().database}, &error);
         if (db)
-            logbook::launchlog::read(*db, key, &r, &error);
+            logbook::launchlog::read(*db, id, &r, &error);
         return r;
     }
 
@@ -89,6 +90,7 @@ private slots:
         windows().unloadAll();
         test::flushDeletes();
         launch::LaunchSession::instance().reset();
+        logbook::LogbookService::shutdownAll(std::chrono::seconds(10));
         setMessageBoxes(nullptr);
         setRecorderProgram(QString());
         temp.reset();
@@ -110,13 +112,12 @@ private slots:
         QVERIFY(review);
         review->cmbChecked->setEditText(QStringLiteral("Ada"));
         QTest::mouseClick(review->cmdRunMission, Qt::LeftButton);
-        test::flushDeletes();
+        QTRY_VERIFY_WITH_TIMEOUT(windows().existing<frmAbortMission>(), 20000);
         QVERIFY2(messages->texts.isEmpty(), qPrintable(messages->texts.join('\n')));
         auto *abort = windows().existing<frmAbortMission>();
-        QVERIFY(abort);
         QTRY_COMPARE_WITH_TIMEOUT(abort->lblRunStatus->text(), QStringLiteral("ended 1: vehicle not reachable"), 20000);
-        const qint64 key = launch::LaunchSession::instance().latestKey();
-        QVERIFY(key >= 0);
+        const QString key = launch::LaunchSession::instance().latestId();
+        QVERIFY(!key.isEmpty());
         QTRY_COMPARE_WITH_TIMEOUT(record(key).text(QStringLiteral("RunExitStatus")), QStringLiteral("1"), 10000);
         const QString output = record(key).text(QStringLiteral("RunOutput"));
         QVERIFY2(output.contains(QStringLiteral("vehicle not reachable")), qPrintable(output));

@@ -1,11 +1,13 @@
 // The review and abort windows driven through the scripted seams.
 #include "FieldLogWindows.h"
 #include "Launch.h"
+#include "LaunchSession.h"
+#include "LogbookService.h"
 #include "LaunchCommands.h"
 #include "RecordCursor.h"
 #include "RecordWindows.h"
 #include "Settings.h"
-#include "TestDoubles.h"
+#include "WindowTest.h"
 #include "WindowManager.h"
 #include "frmAbortMission.h"
 #include "frmMissionDisplay.h"
@@ -19,7 +21,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QtTest>
-#include <memory>
 
 using namespace bravik;
 
@@ -28,8 +29,7 @@ class TestLaunchWindows : public QObject
     Q_OBJECT
 
 private:
-    std::unique_ptr<test::TempSettings> temp;
-    std::unique_ptr<test::Seams> seams;
+    std::optional<test::WindowTest> m_window;
 
     QString mission(const QString &name, const QByteArray &bytes)
     {
@@ -46,9 +46,9 @@ private:
     // `answer` (empty: cancelled).  True when a review window is open after.
     bool selectMission(const QString &answer)
     {
-        seams->dialogs->answers.enqueue(answer);
+        m_window->seams.dialogs->answers.enqueue(answer);
         frmMission *log = windows().show<frmMission>();
-        if (!log)
+        if (!log || !test::waitForLogbook())
             return false;
         QTest::mouseClick(log->cmdRunMission, Qt::LeftButton);
         return review() != nullptr;
@@ -62,33 +62,27 @@ private:
         QVERIFY(review());
         review()->cmbChecked->setEditText(reviewer);
         QTest::mouseClick(review()->cmdRunMission, Qt::LeftButton);
+        // A run starts once the logbook has answered its launch record.
+        QTRY_VERIFY_WITH_TIMEOUT(!review() || review()->cmdRunMission->isEnabled(), 20000);
         test::flushDeletes();
     }
 
 private slots:
-    void initTestCase()
-    {
-        logbook::registerWindows();
-        launch::registerWindows();
-    }
-
     void init()
     {
-        temp = std::make_unique<test::TempSettings>();
+        m_window.emplace([] { logbook::registerWindows(); launch::registerWindows(); }, QStringList(),
+                         test::WindowTest::Unload);
         Settings s = settings();
         s.runArguments = {QStringLiteral("--vehicle"), QStringLiteral("bravik one")};
         s.stopArguments = {QStringLiteral("--now")};
         setSettings(s);
-        seams = std::make_unique<test::Seams>();
     }
 
     void cleanup()
     {
-        windows().unloadAll();
-        test::flushDeletes();
-        QVERIFY(windows().loadedWindows().isEmpty());
-        seams.reset();
-        temp.reset();
+        m_window->closeWindows();
+        launch::LaunchSession::instance().reset();
+        m_window.reset();
     }
 
     void reviewWindowLayout()
@@ -118,15 +112,15 @@ private slots:
         for (int i = 0; i < w->cmbChecked->count(); ++i)
             offered << w->cmbChecked->itemText(i);
         QCOMPARE(offered, settings().reviewers);
-        QCOMPARE(seams->dialogs->requests.size(), 1);
+        QCOMPARE(m_window->seams.dialogs->requests.size(), 1);
     }
 
     void reviewFlowStartsTheMission()
     {
         const QString path = mission(QStringLiteral("transit one.cfg"), "behavior setpoint {\r\n}\r\n");
         QVERIFY(selectMission(path));
-        QCOMPARE(seams->dialogs->requests.size(), 1);
-        QCOMPARE(seams->dialogs->requests[0].objectName, QStringLiteral("cdlSelectMission"));
+        QCOMPARE(m_window->seams.dialogs->requests.size(), 1);
+        QCOMPARE(m_window->seams.dialogs->requests[0].objectName, QStringLiteral("cdlSelectMission"));
         QCOMPARE(windows().existing<frmMission>()->txtMissionScript->text(), path);
         QCOMPARE(review()->txtMissionName->text(), path);
         QCOMPARE(review()->txtMissionScript->toPlainText(), QStringLiteral("behavior setpoint {\n}\n"));
@@ -135,13 +129,13 @@ private slots:
         review()->cmbChecked->setCurrentIndex(0);
         QCOMPARE(review()->cmbChecked->currentText(), settings().reviewers.first());
         QTest::mouseClick(review()->cmdRunMission, Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(m_window->seams.commands->calls.size(), 1, 20000);
         test::flushDeletes();
 
-        QCOMPARE(seams->commands->calls.size(), 1);
-        QCOMPARE(seams->commands->calls[0].program, settings().runProgram);
-        QCOMPARE(seams->commands->calls[0].arguments,
+        QCOMPARE(m_window->seams.commands->calls[0].program, settings().runProgram);
+        QCOMPARE(m_window->seams.commands->calls[0].arguments,
                  (QStringList{QStringLiteral("--vehicle"), QStringLiteral("bravik one"), path}));
-        QVERIFY(seams->messages->texts.isEmpty());
+        QVERIFY(m_window->seams.messages->texts.isEmpty());
         QVERIFY(!review());
         QVERIFY(abortWindow() && abortWindow()->isVisible());
     }
@@ -151,9 +145,9 @@ private slots:
         QVERIFY(selectMission(mission(QStringLiteral("a.cfg"), "x\r\n")));
         for (int i = 1; i <= 4; ++i) {
             pressRun(QString());
-            QCOMPARE(seams->messages->texts.size(), i);
-            QCOMPARE(seams->messages->texts.last(), QStringLiteral("Mission script not checked."));
-            QVERIFY(seams->commands->calls.isEmpty());
+            QCOMPARE(m_window->seams.messages->texts.size(), i);
+            QCOMPARE(m_window->seams.messages->texts.last(), QStringLiteral("Mission script not checked."));
+            QVERIFY(m_window->seams.commands->calls.isEmpty());
             QVERIFY(review());
             QVERIFY(!abortWindow());
         }
@@ -172,8 +166,8 @@ private slots:
         QVERIFY(!settings().reviewers.contains(reviewer));
         QVERIFY(selectMission(mission(QStringLiteral("a.cfg"), "x\r\n")));
         pressRun(reviewer);
-        QVERIFY(seams->messages->texts.isEmpty());
-        QCOMPARE(seams->commands->calls.size(), 1);
+        QVERIFY(m_window->seams.messages->texts.isEmpty());
+        QCOMPARE(m_window->seams.commands->calls.size(), 1);
         QVERIFY(abortWindow());
     }
 
@@ -184,8 +178,8 @@ private slots:
         review()->txtMissionName->selectAll();
         QTest::keyClicks(review()->txtMissionName, edited);
         pressRun(QStringLiteral("Ada"));
-        QCOMPARE(seams->commands->calls.size(), 1);
-        QCOMPARE(seams->commands->calls[0].arguments.last(), edited);
+        QCOMPARE(m_window->seams.commands->calls.size(), 1);
+        QCOMPARE(m_window->seams.commands->calls[0].arguments.last(), edited);
     }
 
     void clearedNameStartsNothing()
@@ -193,9 +187,9 @@ private slots:
         QVERIFY(selectMission(mission(QStringLiteral("a.cfg"), "x\r\n")));
         review()->txtMissionName->clear();
         pressRun(QStringLiteral("Ada"));
-        QVERIFY(seams->commands->calls.isEmpty());
-        QCOMPARE(seams->messages->texts.size(), 1);
-        QVERIFY(seams->messages->texts[0].contains(QStringLiteral("No mission file name")));
+        QVERIFY(m_window->seams.commands->calls.isEmpty());
+        QCOMPARE(m_window->seams.messages->texts.size(), 1);
+        QVERIFY(m_window->seams.messages->texts[0].contains(QStringLiteral("No mission file name")));
         QVERIFY(review());
         QVERIFY(!abortWindow());
     }
@@ -212,7 +206,7 @@ private slots:
         }
         QCOMPARE(shown[0], QStringLiteral("one\ntwo\nthree\n"));
         QCOMPARE(shown[1], shown[0]);
-        QVERIFY(seams->commands->calls.isEmpty());
+        QVERIFY(m_window->seams.commands->calls.isEmpty());
     }
 
     void selectWhileOpenOnlyBringsItForward_data()
@@ -238,11 +232,11 @@ private slots:
         QVERIFY(w->isVisible());
         QCOMPARE(w->txtMissionName->text(), first);
         QCOMPARE(w->txtMissionScript->toPlainText(), before);
-        QVERIFY(seams->messages->texts.isEmpty());
+        QVERIFY(m_window->seams.messages->texts.isEmpty());
 
         pressRun(QStringLiteral("Ada"));
-        QCOMPARE(seams->commands->calls.size(), 1);
-        QCOMPARE(seams->commands->calls[0].arguments.last(), first);
+        QCOMPARE(m_window->seams.commands->calls.size(), 1);
+        QCOMPARE(m_window->seams.commands->calls[0].arguments.last(), first);
     }
 
     void cancelAfterAChoiceReviewsItAgain()
@@ -264,13 +258,13 @@ private slots:
 
         // Cancelled after that choice: the dialog still holds it, so it goes
         // into the row again and the review shows that file.
-        seams->messages->texts.clear();
+        m_window->seams.messages->texts.clear();
         QVERIFY(selectMission(QString()));
         QCOMPARE(log->txtMissionScript->text(), path);
         QCOMPARE(review()->txtMissionName->text(), path);
         QCOMPARE(review()->txtMissionScript->toPlainText(), QStringLiteral("setpoint\n"));
-        QVERIFY(seams->messages->texts.isEmpty());
-        QCOMPARE(seams->dialogs->requests.size(), 3);
+        QVERIFY(m_window->seams.messages->texts.isEmpty());
+        QCOMPARE(m_window->seams.dialogs->requests.size(), 3);
     }
 
     void unshowableFileOpensNoReview_data()
@@ -292,13 +286,13 @@ private slots:
         else if (kind == QLatin1String("binary"))
             path = mission(QStringLiteral("bin.cfg"), QByteArray("\x7f" "ELF\0\0", 6));
         else if (kind == QLatin1String("folder"))
-            path = temp->dir.path();
+            path = m_window->settings.dir.path();
         QVERIFY(!selectMission(path));
         test::flushDeletes();
         QVERIFY(!review());
-        QCOMPARE(seams->messages->texts.size(), 1);
-        QVERIFY2(seams->messages->texts[0].contains(reason), qPrintable(seams->messages->texts[0]));
-        QVERIFY(seams->messages->texts[0].contains(QDir::toNativeSeparators(path)));
+        QCOMPARE(m_window->seams.messages->texts.size(), 1);
+        QVERIFY2(m_window->seams.messages->texts[0].contains(reason), qPrintable(m_window->seams.messages->texts[0]));
+        QVERIFY(m_window->seams.messages->texts[0].contains(QDir::toNativeSeparators(path)));
 
         // A good file afterwards opens the review normally.
         QVERIFY(selectMission(mission(QStringLiteral("good.cfg"), "ok\r\n")));
@@ -315,8 +309,8 @@ private slots:
         test::flushDeletes();
         QVERIFY(QFile::remove(path));
         windows().show(QStringLiteral("frmMissionDisplay"));
-        QCOMPARE(seams->messages->texts.size(), 1);
-        QVERIFY(seams->messages->texts[0].contains(QStringLiteral("does not exist")));
+        QCOMPARE(m_window->seams.messages->texts.size(), 1);
+        QVERIFY(m_window->seams.messages->texts[0].contains(QStringLiteral("does not exist")));
         QTRY_VERIFY(!review());
     }
 
@@ -328,7 +322,7 @@ private slots:
         test::flushDeletes();
         QVERIFY(!review());
         QVERIFY(!abortWindow());
-        QVERIFY(seams->commands->calls.isEmpty());
+        QVERIFY(m_window->seams.commands->calls.isEmpty());
         // Loaded again, the reviewer box is empty as designed.
         QVERIFY(selectMission(mission(QStringLiteral("a.cfg"), "x\r\n")));
         QCOMPARE(review()->cmbChecked->currentText(), QString());
@@ -336,21 +330,21 @@ private slots:
 
     void failedRunStartKeepsTheReview()
     {
-        seams->commands->failWith = QStringLiteral("the file does not exist");
+        m_window->seams.commands->failWith = QStringLiteral("the file does not exist");
         const QString path = mission(QStringLiteral("a.cfg"), "x\r\n");
         QVERIFY(selectMission(path));
         pressRun(QStringLiteral("Ada"));
-        QCOMPARE(seams->messages->texts.size(), 1);
-        const QString msg = seams->messages->texts[0];
+        QCOMPARE(m_window->seams.messages->texts.size(), 1);
+        const QString msg = m_window->seams.messages->texts[0];
         QVERIFY2(msg.contains(QDir::toNativeSeparators(settings().runProgram)), qPrintable(msg));
         QVERIFY2(msg.contains(QStringLiteral("the file does not exist")), qPrintable(msg));
         QVERIFY(review());
         QVERIFY(!abortWindow());
 
         // Mended, the same review runs at once.
-        seams->commands->failWith.clear();
+        m_window->seams.commands->failWith.clear();
         pressRun(QStringLiteral("Ada"));
-        QCOMPARE(seams->commands->calls.size(), 1);
+        QCOMPARE(m_window->seams.commands->calls.size(), 1);
         QVERIFY(!review());
         QVERIFY(abortWindow());
     }
@@ -363,7 +357,7 @@ private slots:
         const launch::StartOutcome outcome = launch::startRunCommand(QStringLiteral("/m.cfg"));
         QVERIFY(!outcome.started);
         QVERIFY(outcome.message.contains(QStringLiteral("mission run command")));
-        QVERIFY(seams->commands->calls.isEmpty());
+        QVERIFY(m_window->seams.commands->calls.isEmpty());
     }
 
     void abortStartsTheStopCommandOnceAndUnloads()
@@ -373,11 +367,11 @@ private slots:
         QVERIFY(abortWindow());
         QTest::mouseClick(abortWindow()->cmdAbortMission, Qt::LeftButton);
         test::flushDeletes();
-        QCOMPARE(seams->commands->calls.size(), 2);
-        QCOMPARE(seams->commands->calls[1].program, settings().stopProgram);
-        QCOMPARE(seams->commands->calls[1].arguments, QStringList{QStringLiteral("--now")});
+        QCOMPARE(m_window->seams.commands->calls.size(), 2);
+        QCOMPARE(m_window->seams.commands->calls[1].program, settings().stopProgram);
+        QCOMPARE(m_window->seams.commands->calls[1].arguments, QStringList{QStringLiteral("--now")});
         QVERIFY(!abortWindow());
-        QVERIFY(seams->messages->texts.isEmpty());
+        QVERIFY(m_window->seams.messages->texts.isEmpty());
     }
 
     void abortWindowIsSingle()
@@ -387,7 +381,7 @@ private slots:
         frmAbortMission *first = abortWindow();
         QVERIFY(selectMission(mission(QStringLiteral("b.cfg"), "y\r\n")));
         pressRun(QStringLiteral("Ben"));
-        QCOMPARE(seams->commands->calls.size(), 2);
+        QCOMPARE(m_window->seams.commands->calls.size(), 2);
         QCOMPARE(abortWindow(), first);
         QCOMPARE(windows().loadedWindows(), (QStringList{QStringLiteral("frmAbortMission"), QStringLiteral("frmMission")}));
     }
@@ -398,24 +392,24 @@ private slots:
         QVERIFY(abortWindow()->close());
         test::flushDeletes();
         QVERIFY(!abortWindow());
-        QVERIFY(seams->commands->calls.isEmpty());
+        QVERIFY(m_window->seams.commands->calls.isEmpty());
     }
 
     void failedStopStartKeepsTheAbortWindow()
     {
         windows().show(QStringLiteral("frmAbortMission"));
-        seams->commands->failWith = QStringLiteral("Permission denied");
+        m_window->seams.commands->failWith = QStringLiteral("Permission denied");
         QTest::mouseClick(abortWindow()->cmdAbortMission, Qt::LeftButton);
         test::flushDeletes();
-        QCOMPARE(seams->messages->texts.size(), 1);
-        QVERIFY(seams->messages->texts[0].contains(QDir::toNativeSeparators(settings().stopProgram)));
-        QVERIFY(seams->messages->texts[0].contains(QStringLiteral("Permission denied")));
+        QCOMPARE(m_window->seams.messages->texts.size(), 1);
+        QVERIFY(m_window->seams.messages->texts[0].contains(QDir::toNativeSeparators(settings().stopProgram)));
+        QVERIFY(m_window->seams.messages->texts[0].contains(QStringLiteral("Permission denied")));
         QVERIFY(abortWindow());
 
-        seams->commands->failWith.clear();
+        m_window->seams.commands->failWith.clear();
         QTest::mouseClick(abortWindow()->cmdAbortMission, Qt::LeftButton);
         test::flushDeletes();
-        QCOMPARE(seams->commands->calls.size(), 1);
+        QCOMPARE(m_window->seams.commands->calls.size(), 1);
         QVERIFY(!abortWindow());
     }
 

@@ -5,6 +5,8 @@
 #include "RecordCursor.h"
 #include "TestPostgres.h"
 
+#include "TestSql.h"
+
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -82,26 +84,7 @@ public:
 
     // Runs SQL on the raw connection; returns the first column of the
     // first row (or an invalid QVariant), failing the test on an error.
-    QVariant sql(const QString &text, const QVariantList &bound = {})
-    {
-        QSqlQuery q(raw());
-        bool ok = false;
-        if (bound.isEmpty()) {
-            ok = q.exec(text);   // a server cannot prepare BEGIN, CREATE and the like
-        } else {
-            q.prepare(text);
-            for (int i = 0; i < bound.size(); ++i)
-                q.bindValue(i, bound.at(i));
-            ok = q.exec();
-        }
-        if (!ok) {
-            QTest::qFail(qPrintable(q.lastError().text() + QStringLiteral(" in ") + text), __FILE__, __LINE__);
-            return {};
-        }
-        const QVariant v = q.next() ? q.value(0) : QVariant();
-        q.finish();
-        return v;
-    }
+    QVariant sql(const QString &text, const QVariantList &bound = {}) { return bravik::test::runSql(raw(), text, bound); }
 
     int count(const QString &table) { return sql(QStringLiteral("SELECT COUNT(*) FROM \"%1\"").arg(table)).toInt(); }
 

@@ -389,10 +389,24 @@ private Q_SLOTS:
         QCOMPARE(cursor.currentKey(), second);
         QVERIFY(cursor.isVoided());
         QCOMPARE(cursor.voidReason(), QStringLiteral("Entered twice"));
-        // An edit of a void row is stored and kept in the history too.
+        // A void row takes no edit: a store refuses it with a word, a move
+        // drops it; only a restore makes the row take edits again.
+        cursor.setValue(kNote, QStringLiteral("two, noted"));
+        QVERIFY(!cursor.save());
+        QVERIFY2(cursor.lastError().contains(QLatin1String("void, so it cannot be changed")), qPrintable(cursor.lastError()));
+        QVERIFY(cursor.movePrevious());
+        QVERIFY(cursor.moveNext());
+        QCOMPARE(cursor.value(kNote).toString(), QStringLiteral("two, edited"));
+        QCOMPARE(historyOf(*db, kMisc, second).size(), 2);
+        QVERIFY(!cursor.restoreRow(QStringLiteral(" ")));
+        QVERIFY2(cursor.restoreRow(QStringLiteral("Not a double after all")), qPrintable(cursor.lastError()));
+        QVERIFY(!cursor.isVoided());
+        QCOMPARE(cursor.rowVersion(), 3);
+        QCOMPARE(describe(historyOf(*db, kMisc, second).mid(0, 1)),
+                 QStringLiteral("Restored:Entered twice>Not a double after all"));
         cursor.setValue(kNote, QStringLiteral("two, noted"));
         QVERIFY(cursor.movePrevious());
-        QCOMPARE(historyOf(*db, kMisc, second).size(), 3);
+        QCOMPARE(historyOf(*db, kMisc, second).size(), 4);
         QCOMPARE(file.count(kMisc), 2);
 
         // Nothing to void on a new row nobody typed into.

@@ -2,12 +2,14 @@
 #include "LogbookFixture.h"
 
 #include "LaunchLog.h"
+#include "TestPostgres.h"
 
 #include <QFile>
 #include <QMutex>
 #include <QRegularExpression>
 #include <QSemaphore>
 #include <QThread>
+#include <QUuid>
 
 using namespace bravik::logbook;
 using bravik::logbook::test::LogbookFile;
@@ -58,16 +60,16 @@ private Q_SLOTS:
         auto db = file.open();
         QVERIFY(db);
         const QStringList names = columns(file, table);
-        QCOMPARE(names.size(), fieldCount + 1 + 2 + 5);
+        QCOMPARE(names.size(), fieldCount + 1 + 2 + 5 + 1);
         QCOMPARE(names.first(), keyColumn());
         QCOMPARE(names.mid(1), findTable(table)->fields + QStringList({"StampedAtUtc", "Workstation"})
-                                   + QStringList({"RowVersion", "Voided", "VoidReason", "ChangedAtUtc", "ChangedOn"}));
+                                   + QStringList({"RowVersion", "Voided", "VoidReason", "ChangedAtUtc", "ChangedOn", "EntryId"}));
         for (const QString &s : samples)
             QVERIFY2(names.contains(s), qPrintable(s));
-        QCOMPARE(tableCount(file), 10);   // the eight tables, the launch record and the edit history
+        QCOMPARE(tableCount(file), 14);   // the eight tables, the launch record, the edit history, the merge conflicts, the sync state, the attachments and their contents
         QCOMPARE(columns(file, QStringLiteral("RecordHistory")),
                  (QStringList{keyColumn(), "TableName", "RowKey", "Field", "OldValue", "NewValue", "ChangedAtUtc",
-                              "Workstation", "OsUser"}));
+                              "Workstation", "OsUser", "EntryId"}));
     }
 
     void launchRecordsWrittenAndRead()
@@ -79,43 +81,70 @@ private Q_SLOTS:
         QCOMPARE(present.mid(1), launchlog::fields());
         QString error;
         const QString odd = QStringLiteral("it's \"a\"; DROP TABLE \"Predive\"; --");
-        const qint64 a = launchlog::insert(*db, {{QStringLiteral("MissionKey"), qint64(7)}, {QStringLiteral("Reviewer"), odd},
-                                                 {QStringLiteral("ReviewedBytes"), qint64(1234)}}, &error);
-        QVERIFY2(a >= 0, qPrintable(error));
-        const qint64 b = launchlog::insert(*db, {{QStringLiteral("MissionKey"), qint64(7)}}, &error);
-        QVERIFY2(b > a, qPrintable(error));
-        QVERIFY(launchlog::insert(*db, {{QStringLiteral("MissionKey"), qint64(8)}}, &error) > b);
-        QVERIFY2(launchlog::update(*db, a, {{QStringLiteral("AbortResult"), QStringLiteral("started")},
-                                            {QStringLiteral("ProcessId"), QVariant()}}, &error), qPrintable(error));
-        QVERIFY(!launchlog::update(*db, 999999, {{QStringLiteral("AbortResult"), QStringLiteral("x")}}, &error));
+        QVERIFY2(launchlog::insert(*db, QStringLiteral("a"), {{QStringLiteral("MissionKey"), qint64(7)}, {QStringLiteral("Reviewer"), odd},
+                                                             {QStringLiteral("ReviewedBytes"), qint64(1234)}}, &error),
+                 qPrintable(error));
+        QVERIFY2(launchlog::insert(*db, QStringLiteral("b"), {{QStringLiteral("MissionKey"), qint64(7)}}, &error), qPrintable(error));
+        QVERIFY(launchlog::insert(*db, QStringLiteral("c"), {{QStringLiteral("MissionKey"), qint64(8)}}, &error));
+        // The same insert again (its answer was lost): nothing changes.
+        QVERIFY2(launchlog::insert(*db, QStringLiteral("a"), {{QStringLiteral("MissionKey"), qint64(7)}, {QStringLiteral("Reviewer"), QStringLiteral("again")}}, &error),
+                 qPrintable(error));
+        QVERIFY2(launchlog::update(*db, QStringLiteral("a"), {{QStringLiteral("AbortResult"), QStringLiteral("started")},
+                                                             {QStringLiteral("ProcessId"), QVariant()}}, &error), qPrintable(error));
+        QVERIFY(!launchlog::update(*db, QStringLiteral("none"), {{QStringLiteral("AbortResult"), QStringLiteral("x")}}, &error));
+        QCOMPARE(error, launchlog::noRecordText());
         QList<launchlog::Record> rows;
         QVERIFY2(launchlog::forMission(*db, 7, &rows, &error), qPrintable(error));
         QCOMPARE(rows.size(), 2);
-        QCOMPARE(rows[0].key, b);   // newest first
+        QCOMPARE(rows[0].id(), QStringLiteral("b"));   // newest first
         QCOMPARE(rows[1].text(QStringLiteral("Reviewer")), odd);
         QCOMPARE(rows[1].values.value(QStringLiteral("ReviewedBytes")).toLongLong(), qint64(1234));
         QCOMPARE(rows[1].text(QStringLiteral("AbortResult")), QStringLiteral("started"));
         QVERIFY(rows[1].values.value(QStringLiteral("ProcessId")).isNull());
+        QVERIFY2(launchlog::all(*db, &rows, &error), qPrintable(error));
+        QCOMPARE(rows.size(), 3);
+        QCOMPARE(rows[0].id(), QStringLiteral("a"));   // oldest first
         QCOMPARE(file.count(QStringLiteral("Predive")), 0);
     }
 
+    // A logbook from before the launch record, and one from before its id:
+    // the records there get an id each, and no two can share one.
+    void olderLogbookGetsTheLaunchRecord_data()
+    {
+        QTest::addColumn<int>("version");
+        QTest::newRow("before the launch record") << 1;
+        QTest::newRow("before the id") << 4;
+    }
     void olderLogbookGetsTheLaunchRecord()
     {
+        QFETCH(int, version);
         LogbookFile file;
         {
             auto db = file.open();
             QVERIFY(db);
         }
         file.sql(QStringLiteral("DROP TABLE \"LaunchRecord\""));
+        if (version == 4) {
+            file.sql(QStringLiteral("CREATE TABLE \"LaunchRecord\" (\"BravikKey\" %1, \"Reviewer\" TEXT)")
+                         .arg(Dialect::forDriver(file.where().driver)->keyColumnType));
+            for (const char *who : {"Ada", "Ben", "Cai"})
+                file.sql(QStringLiteral("INSERT INTO \"LaunchRecord\" (\"Reviewer\") VALUES (?)"), {QString::fromLatin1(who)});
+        }
         if (file.isPostgres())
-            file.sql(QStringLiteral("UPDATE \"BravikSchema\" SET \"Version\" = 1"));
+            file.sql(QStringLiteral("UPDATE \"BravikSchema\" SET \"Version\" = %1").arg(version));
         else
-            file.sql(QStringLiteral("PRAGMA user_version = 1"));
-        QCOMPARE(tableCount(file), 9);
+            file.sql(QStringLiteral("PRAGMA user_version = %1").arg(version));
         auto db = file.open();
         QVERIFY(db);
-        QCOMPARE(tableCount(file), 10);
-        QCOMPARE(columns(file, launchlog::tableName()).mid(1), launchlog::fields());
+        QCOMPARE(tableCount(file), 14);
+        QCOMPARE(columns(file, launchlog::tableName()).mid(1).last(), launchlog::idField());
+        const int records = version == 4 ? 3 : 0;
+        QCOMPARE(file.sql(QStringLiteral("SELECT COUNT(DISTINCT \"EntryId\") FROM \"LaunchRecord\"")).toInt(), records);
+        if (records) {
+            const QString id = file.sql(QStringLiteral("SELECT \"EntryId\" FROM \"LaunchRecord\"")).toString();
+            QSqlQuery twice(file.raw());
+            QVERIFY(!twice.exec(QStringLiteral("INSERT INTO \"LaunchRecord\" (\"EntryId\") VALUES ('%1')").arg(id)));
+        }
     }
 
     void openSettings()
@@ -170,8 +199,8 @@ private Q_SLOTS:
         QVERIFY(db);
         QCOMPARE(columns(file, QStringLiteral("WeatherObservation")).mid(oldWeather.size() + 1),
                  (QStringList{"Their Own", "SwellDirection", "SkyDescription", "StampedAtUtc", "Workstation",
-                              "RowVersion", "Voided", "VoidReason", "ChangedAtUtc", "ChangedOn"}));
-        QCOMPARE(columns(file, QStringLiteral("Predive")).size(), 37);
+                              "RowVersion", "Voided", "VoidReason", "ChangedAtUtc", "ChangedOn", "EntryId"}));
+        QCOMPARE(columns(file, QStringLiteral("Predive")).size(), 38);
         QCOMPARE(file.sql(QStringLiteral("SELECT \"Notes\" || \"Latitude\" || \"Their Own\" || coalesce(\"SwellDirection\", '-') FROM \"WeatherObservation\"")).toString(),
                  QStringLiteral("calm34.5kept-"));
         QCOMPARE(file.sql(QStringLiteral("SELECT \"Cruise\" || CAST(\"PayloadOperational\" AS TEXT) FROM \"Predive\"")).toString(),
@@ -210,7 +239,7 @@ private Q_SLOTS:
         auto db = file.open();
         QVERIFY(db);
         for (const TableDef &t : schema()) {
-            QCOMPARE(columns(file, t.name).mid(1), t.fields + hiddenFields() + correctionFields());
+            QCOMPARE(columns(file, t.name).mid(1), t.fields + hiddenFields() + correctionFields() + QStringList{entryIdColumn()});
             QCOMPARE(file.sql(QStringLiteral("SELECT \"SubmittedBy\" || '|' || coalesce(\"StampedAtUtc\", 'none') || '|' || "
                                              "coalesce(\"Workstation\", 'none') FROM \"%1\"").arg(t.name)).toString(),
                      QStringLiteral("Ana|none|none"));
@@ -237,7 +266,7 @@ private Q_SLOTS:
         // Opening again changes nothing more.
         db.reset();
         QVERIFY(file.open());
-        QCOMPARE(columns(file, QStringLiteral("TaskList")).size(), 1 + 6 + 2 + 5);
+        QCOMPARE(columns(file, QStringLiteral("TaskList")).size(), 1 + 6 + 2 + 5 + 1);
     }
 
     // A logbook from before corrections: every table gains the correction
@@ -267,7 +296,7 @@ private Q_SLOTS:
         auto db = file.open();
         QVERIFY(db);
         for (const TableDef &t : schema()) {
-            QCOMPARE(columns(file, t.name).mid(1), t.fields + hiddenFields() + correctionFields());
+            QCOMPARE(columns(file, t.name).mid(1), t.fields + hiddenFields() + correctionFields() + QStringList{entryIdColumn()});
             QCOMPARE(file.count(t.name), 2);
             const QString rows = file.sql(QStringLiteral(
                 "SELECT \"SubmittedBy\" || '|' || \"StampedAtUtc\" || '|' || \"Workstation\" || '|' || "
@@ -277,9 +306,70 @@ private Q_SLOTS:
         }
         QCOMPARE(file.count(QStringLiteral("RecordHistory")), 0);
         if (file.isPostgres())
-            QCOMPARE(file.sql(QStringLiteral("SELECT MAX(\"Version\") FROM \"BravikSchema\"")).toInt(), 4);
+            QCOMPARE(file.sql(QStringLiteral("SELECT MAX(\"Version\") FROM \"BravikSchema\"")).toInt(), Database::schemaVersion());
         else
-            QCOMPARE(file.sql(QStringLiteral("PRAGMA user_version")).toInt(), 4);
+            QCOMPARE(file.sql(QStringLiteral("PRAGMA user_version")).toInt(), Database::schemaVersion());
+    }
+
+    // A logbook from before the entry ids, held on two computers as copies
+    // of one file: every row and history row gets an id, no two alike,
+    // and both copies give each row the same one, so they can later be
+    // merged; a row or change stored afterwards gets a new one.
+    void upgradeGivesEntryIds_data()
+    {
+        QTest::addColumn<QString>("stamp");   // the rows' StampedAtUtc; empty: from before the stamp
+        QTest::newRow("stamped rows") << "2026-12-01T08:00:00Z";
+        QTest::newRow("rows from before the stamp") << "";
+    }
+    void upgradeGivesEntryIds()
+    {
+        QFETCH(QString, stamp);
+        LogbookFile ship, laptop;
+        const QString idsOf = QStringLiteral("SELECT %1(\"EntryId\", ' ') FROM (SELECT \"EntryId\" FROM \"%2\" ORDER BY \"BravikKey\") t");
+        QStringList ids;
+        for (LogbookFile *file : {&ship, &laptop}) {
+            {
+                auto db = file->open();
+                QVERIFY(db);
+            }
+            for (const char *who : {"Ana", "Ben"})
+                file->sql(QStringLiteral("INSERT INTO \"TaskList\" (\"SubmittedBy\", \"StampedAtUtc\", \"Workstation\") VALUES (?, ?, ?)"),
+                          {QString::fromLatin1(who), stamp.isEmpty() ? QVariant() : QVariant(stamp),
+                           stamp.isEmpty() ? QVariant() : QVariant(QStringLiteral("deck-1"))});
+            file->sql(QStringLiteral("INSERT INTO \"RecordHistory\" (\"TableName\", \"RowKey\", \"Field\", \"NewValue\") "
+                                     "VALUES ('TaskList', 1, 'Note', 'x')"));
+            // Back to the logbook as version 6 had it.
+            for (const TableDef &t : schema() + QList<TableDef>{TableDef{historyTable(), {}, {}, true, {}}}) {
+                file->sql(QStringLiteral("DROP INDEX \"%1EntryId\"").arg(t.name));
+                file->sql(QStringLiteral("ALTER TABLE \"%1\" DROP COLUMN \"EntryId\"").arg(t.name));
+            }
+            file->sql(QStringLiteral("DROP TABLE \"MergeConflict\""));
+            file->sql(file->isPostgres() ? QStringLiteral("UPDATE \"BravikSchema\" SET \"Version\" = 6")
+                                         : QStringLiteral("PRAGMA user_version = 6"));
+
+            auto db = file->open();
+            QVERIFY(db);
+            QCOMPARE(tableCount(*file), 14);
+            const QString concat = file->isPostgres() ? QStringLiteral("string_agg") : QStringLiteral("group_concat");
+            ids << file->sql(idsOf.arg(concat, QStringLiteral("TaskList"))).toString() + QLatin1Char(' ')
+                       + file->sql(idsOf.arg(concat, historyTable())).toString();
+            QSqlQuery twice(file->raw());
+            QVERIFY(!twice.exec(QStringLiteral("INSERT INTO \"TaskList\" (\"EntryId\") VALUES ('%1')")
+                                    .arg(ids.last().section(QLatin1Char(' '), 0, 0))));
+
+            RecordCursor cursor(*db, QStringLiteral("TaskList"));
+            QVERIFY(cursor.open());
+            cursor.setValue(QStringLiteral("Note"), QStringLiteral("edited"));
+            QVERIFY(cursor.beginNew());
+            cursor.setValue(QStringLiteral("Note"), QStringLiteral("new"));
+            QVERIFY2(cursor.save(), qPrintable(cursor.lastError()));
+            const QString fresh = file->sql(QStringLiteral("SELECT \"EntryId\" FROM \"TaskList\" WHERE \"Note\" = 'new'")).toString();
+            QCOMPARE(QUuid(fresh).version(), QUuid::Random);
+            QCOMPARE(file->sql(QStringLiteral("SELECT COUNT(DISTINCT \"EntryId\") FROM \"RecordHistory\"")).toInt(), 2);
+        }
+        QCOMPARE(ids.at(0).split(QLatin1Char(' ')).size(), 3);
+        QCOMPARE(ids.at(0).split(QLatin1Char(' ')).removeDuplicates(), 0);
+        QCOMPARE(ids.at(1), ids.at(0));
     }
 
     void rebuildsKeylessTableAroundKey()
@@ -351,6 +441,66 @@ private Q_SLOTS:
         }
     }
 
+    // A server database whose text is not UTF-8 takes no new logbook; a
+    // logbook made there before still opens, with a word that Find Entries
+    // folds the case of A to Z only (as in a UTF-8 database of type C).
+    void serverTextSettings_data()
+    {
+        QTest::addColumn<QString>("clauses");
+        QTest::addColumn<bool>("refusesNew");
+        QTest::addColumn<QString>("notice");
+        QTest::newRow("SQL_ASCII") << "ENCODING 'SQL_ASCII' LC_CTYPE 'C' LC_COLLATE 'C' TEMPLATE template0" << true
+                                   << "stores text as SQL_ASCII, not as UTF-8: Find Entries matches upper and lower "
+                                      "case of the plain letters A to Z only";
+        QTest::newRow("UTF-8 of type C") << "ENCODING 'UTF8' LC_CTYPE 'C' LC_COLLATE 'C' TEMPLATE template0" << false
+                                         << "has the character type C: Find Entries matches";
+        QTest::newRow("UTF-8 of type C.UTF-8")
+            << "ENCODING 'UTF8' LC_CTYPE 'C.UTF-8' LC_COLLATE 'C.UTF-8' TEMPLATE template0" << false << "";
+    }
+    void serverTextSettings()
+    {
+        if (!bravik::test::postgresRequested())
+            QSKIP("a server's text settings; a logbook file keeps its text as UTF-8");
+        QFETCH(QString, clauses);
+        QFETCH(bool, refusesNew);
+        QFETCH(QString, notice);
+        bravik::test::PostgresDatabase server(clauses);
+        QVERIFY2(server.isValid(), qPrintable(server.error()));
+        const DatabaseLocation where{QStringLiteral("QPSQL"), server.location()};
+        const QString raw = QStringLiteral("raw text settings");
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(where.driver, raw);
+            QString error;
+            QVERIFY2(connection::configure(db, where, &error) && db.open(), qPrintable(error + db.lastError().text()));
+        }
+        auto tables = [&] {
+            QSqlQuery q(QSqlDatabase::database(raw));
+            q.exec(QStringLiteral("SELECT COUNT(*) FROM information_schema.tables WHERE table_schema = 'public'"));
+            return q.next() ? q.value(0).toInt() : -1;
+        };
+        QString error;
+        {
+            auto db = Database::open(where, &error);
+            QCOMPARE(!db, refusesNew);
+        }
+        if (refusesNew) {
+            QVERIFY2(error.contains(QLatin1String("createdb -E UTF8 --locale=C.UTF-8 -T template0"))
+                         && error.contains(server.name()),
+                     qPrintable(error));
+            QCOMPARE(tables(), 0);
+            // A logbook of an older program, made there before.
+            QSqlQuery q(QSqlDatabase::database(raw));
+            QVERIFY(q.exec(QStringLiteral("CREATE TABLE \"Miscellaneous\" (\"Date/Time\" TEXT, \"SubmittedBy\" TEXT, \"Note\" TEXT)")));
+            auto db = Database::open(where, &error);
+            QVERIFY2(db, qPrintable(error));
+        }
+        QVERIFY(tables() > 8);
+        QVERIFY2(notice.isEmpty() ? Database::notice(where).isEmpty() : Database::notice(where).contains(notice),
+                 qPrintable(Database::notice(where)));
+        QSqlDatabase::database(raw).close();
+        QSqlDatabase::removeDatabase(raw);
+    }
+
     // Several crew computers starting on a new logbook at the same moment:
     // every one opens it, the tables are made once, the version is set once.
     void simultaneousFirstOpen()
@@ -379,8 +529,8 @@ private Q_SLOTS:
         for (auto &p : programs)
             p->wait();
         QVERIFY2(errors.isEmpty(), qPrintable(errors.join('\n')));
-        QCOMPARE(tableCount(file), 10);   // the eight tables, the launch record and the edit history
-        QCOMPARE(columns(file, QStringLiteral("Predive")).size(), 37);
+        QCOMPARE(tableCount(file), 14);   // the eight tables, the launch record, the edit history, the merge conflicts, the sync state, the attachments and their contents
+        QCOMPARE(columns(file, QStringLiteral("Predive")).size(), 38);
         if (file.isPostgres())
             QCOMPARE(file.sql(QStringLiteral("SELECT COUNT(*) FROM \"BravikSchema\"")).toInt(), 1);
         else

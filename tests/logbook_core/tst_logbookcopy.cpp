@@ -108,7 +108,7 @@ private Q_SLOTS:
         QCOMPARE(dump(middle.where()), original);
         QCOMPARE(dump(back), original);
         QVERIFY(lines.contains(QStringLiteral("TaskList: 3 rows")));
-        QCOMPARE(lines.last(), QStringLiteral("Copied 8 rows in 10 tables."));
+        QCOMPARE(lines.last(), QStringLiteral("Copied 8 rows in 14 tables."));
         for (const DatabaseLocation &w : {middle.where(), back}) {
             auto copy = Database::open(w, &error);
             QVERIFY2(copy, qPrintable(error));
@@ -141,6 +141,44 @@ private Q_SLOTS:
         QVERIFY(cursor.currentKey() > lastKey);
     }
 
+    // Entries stored by the program keep their ids in the copy, and so do
+    // their history rows: a copy is a starting point for later merges.
+    void keepsEntryIds()
+    {
+        LogbookFile source;
+        source.schema.reset();
+        {
+            auto db = source.open();
+            QVERIFY(db);
+            RecordCursor cursor(*db, QStringLiteral("MissionData"));
+            QVERIFY(cursor.open());
+            cursor.setValue(QStringLiteral("Max Depth"), QStringLiteral("20"));
+            QVERIFY(cursor.save());
+            cursor.setValue(QStringLiteral("Max Depth"), QStringLiteral("25"));
+            QVERIFY(cursor.save());
+            QVERIFY(cursor.voidRow(QStringLiteral("typed twice")));
+        }
+        LogbookFile target;
+        if (!target.isPostgres())
+            target.path = target.dir.filePath(QStringLiteral("target.sqlite"));
+        QString error;
+        QVERIFY2(copyLogbook(source.where(), target.where(), nullptr, &error), qPrintable(error));
+        const auto ids = [](LogbookFile &file, const QString &table) {
+            QStringList out;
+            QSqlQuery q(file.raw());
+            q.exec(QStringLiteral("SELECT \"EntryId\" FROM \"%1\" ORDER BY \"BravikKey\"").arg(table));
+            while (q.next())
+                out << q.value(0).toString();
+            return out;
+        };
+        for (const QString &table : {QStringLiteral("MissionData"), historyTable()}) {
+            const QStringList kept = ids(source, table);
+            QCOMPARE(kept.size(), table == historyTable() ? 2 : 1);
+            QVERIFY(!kept.contains(QString()));
+            QCOMPARE(ids(target, table), kept);
+        }
+    }
+
     void refusesTargetWithRows()
     {
         LogbookFile source;
@@ -153,7 +191,7 @@ private Q_SLOTS:
         target.sql(QStringLiteral("INSERT INTO \"Purchases\" (\"Vendor\") VALUES ('kept')"));
         QString error;
         QVERIFY(!copyLogbook(source.where(), target.where(), nullptr, &error));
-        QVERIFY2(error.contains(QLatin1String("\"Purchases\" (1 rows)")) && error.contains(QLatin1String("nothing was copied")),
+        QVERIFY2(error.contains(QLatin1String("\"Purchases\" (1 row)")) && error.contains(QLatin1String("nothing was copied")),
                  qPrintable(error));
         QCOMPARE(target.count(QStringLiteral("TaskList")), 0);
         QCOMPARE(target.sql(QStringLiteral("SELECT \"Vendor\" FROM \"Purchases\"")).toString(), QStringLiteral("kept"));
@@ -193,7 +231,7 @@ private Q_SLOTS:
         QVERIFY(p.waitForFinished(60000));
         const QString out = QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError());
         QVERIFY2(p.exitCode() == 0, qPrintable(out));
-        QVERIFY2(out.contains(QLatin1String("Copied 8 rows in 10 tables.")), qPrintable(out));
+        QVERIFY2(out.contains(QLatin1String("Copied 8 rows in 14 tables.")), qPrintable(out));
         QCOMPARE(dump(target.where()), dump(source.where()));
 
         // Again into the now full logbook: refused, non-zero.

@@ -1,15 +1,19 @@
 // A second program on the same logbook file, for the tests of waiting.
 //
-//   logbook-wait-helper hold FILE MS      take the write lock, say "held",
-//                                         keep it MS milliseconds
+//   logbook-wait-helper hold FILE MS [SQL]
+//                                         take the write lock (and run SQL
+//                                         under it), say "held", keep it MS
+//                                         milliseconds, then commit
 //   logbook-wait-helper write FILE N TAG  store N rows in Miscellaneous the
 //                                         way a record window does, each
 //                                         its own commit; every refusal is
 //                                         printed, the exit code is 1 then
 #include "Database.h"
+#include "LogbookService.h"
 #include "RecordFront.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -33,6 +37,10 @@ int main(int argc, char **argv)
             std::printf("cannot lock: %s\n", qPrintable(q.lastError().text()));
             return 2;
         }
+        if (args.size() >= 5 && !q.exec(args.at(4))) {
+            std::printf("cannot change: %s\n", qPrintable(q.lastError().text()));
+            return 2;
+        }
         std::printf("held\n");
         std::fflush(stdout);
         QThread::msleep(args.at(3).toULong());
@@ -48,10 +56,16 @@ int main(int argc, char **argv)
             std::printf("refused: %s\n", qPrintable(message));
             std::fflush(stdout);
         });
+        // Each answer comes through the event loop.
         auto settle = [&front] {
-            if (!front.waitForIdle(std::chrono::seconds(60))) {
-                std::printf("refused: no answer within 60 s\n");
-                std::exit(1);
+            QElapsedTimer clock;
+            clock.start();
+            while (front.isBusy()) {
+                if (clock.elapsed() > 60000) {
+                    std::printf("refused: no answer within 60 s\n");
+                    std::exit(1);
+                }
+                QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
             }
         };
         front.request(RecordFront::Request::Open);
@@ -66,9 +80,9 @@ int main(int argc, char **argv)
             settle();
         }
         }
-        RecordFront::finishAll(std::chrono::seconds(10));
+        LogbookService::shutdownAll(std::chrono::seconds(10));
         return failures ? 1 : 0;
     }
-    std::fprintf(stderr, "usage: logbook-wait-helper hold FILE MS | write FILE N TAG\n");
+    std::fprintf(stderr, "usage: logbook-wait-helper hold FILE MS [SQL] | write FILE N TAG\n");
     return 2;
 }

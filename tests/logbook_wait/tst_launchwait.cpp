@@ -1,8 +1,10 @@
-// "Run Mission" and "Abort Mission" never freeze on the logbook: on
-// PostgreSQL (as tst_launchwait_pg) the server stops answering behind a
-// proxy the test freezes; on SQLite another program holds the file's write
-// lock.  The run starts after a bounded wait, the abort at once, and once
-// the logbook answers again every launch has exactly one complete record.
+// "Run Mission", "Abort Mission" and "Launches" never freeze on the
+// logbook: on PostgreSQL (as tst_launchwait_pg) the server stops answering
+// behind a proxy the test freezes; on SQLite another program holds the
+// file's write lock.  The run starts after a bounded wait, the abort at
+// once, the list of launches says it waits; once the logbook answers again
+// every launch has exactly one complete record, linked to its mission log
+// entry whichever of the two was stored first.
 
 #include "Database.h"
 #include "FieldLogWindows.h"
@@ -11,11 +13,14 @@
 #include "LaunchLog.h"
 #include "LaunchSession.h"
 #include "LaunchStatus.h"
+#include "LaunchListModel.h"
+#include "LaunchRecorder.h"
 #include "LaunchWindows.h"
+#include "LogbookService.h"
 #include "RecordFront.h"
 #include "RecordWindows.h"
 #include "Settings.h"
-#include "TestDoubles.h"
+#include "WindowTest.h"
 #include "TestPostgres.h"
 #include "WindowManager.h"
 #include "frmAbortMission.h"
@@ -77,8 +82,7 @@ class TestLaunchWait : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<test::TempSettings> m_temp;
-    std::unique_ptr<test::Seams> m_seams;
+    std::optional<test::WindowTest> m_window;
     std::unique_ptr<test::FreezableProxy> m_proxy;
     std::unique_ptr<QProcess> m_holder;
     QString m_direct; // the logbook without the proxy
@@ -98,21 +102,35 @@ class TestLaunchWait : public QObject
     frmMissionDisplay *review() { return windows().existing<frmMissionDisplay>(); }
     frmAbortMission *abortWindow() { return windows().existing<frmAbortMission>(); }
 
-    // The mission log on a stored row, then "Select Mission" and a
-    // reviewer typed.  The logbook answers here; answers taken in step.
-    bool reviewMission(const QString &path, const QString &reviewer)
+    // The mission log window, its row stored once the logbook answered.
+    frmMission *missionLog()
     {
-        logbook::RecordFront::setPatience(std::chrono::seconds(30));
         frmMission *log = windows().show<frmMission>();
+        if (!log || !QTest::qWaitFor([log] { return !log->cursor()->isBusy(); }, 20000))
+            return nullptr;
+        return log;
+    }
+
+    // The mission log on a stored row (a new one when `newEntry`), then
+    // "Select Mission" and a reviewer typed.  The logbook answers here.
+    bool reviewMission(const QString &path, const QString &reviewer, bool newEntry = false)
+    {
+        frmMission *log = missionLog();
         if (!log)
             return false;
-        if (!log->cursor()->hasRow()) {
+        if (newEntry || !log->cursor()->hasRow()) {
             log->beginNewRow();
+            if (!test::waitForLogbook())
+                return false;
             QTest::keyClicks(log->txtSubmittedBy, QStringLiteral("Ada"));
-            log->moveLast();
+            if (!newEntry)
+                log->moveLast();
+            if (!QTest::qWaitFor([log] { return !log->cursor()->isBusy(); }, 20000))
+                return false;
         }
-        logbook::RecordFront::setPatience(std::chrono::milliseconds(0));
-        m_seams->dialogs->answers.enqueue(path);
+        if (!test::waitForLogbook())
+            return false;
+        m_window->seams.dialogs->answers.enqueue(path);
         QTest::mouseClick(log->cmdRunMission, Qt::LeftButton);
         if (!review())
             return false;
@@ -129,16 +147,7 @@ class TestLaunchWait : public QObject
         auto db = logbook::Database::open({settings().databaseDriver, m_direct}, &error);
         if (!db)
             return out;
-        QSqlQuery q(db->connection());
-        q.exec(QStringLiteral("SELECT \"BravikKey\" FROM \"LaunchRecord\" ORDER BY \"BravikKey\""));
-        QList<qint64> keys;
-        while (q.next())
-            keys << q.value(0).toLongLong();
-        for (qint64 k : keys) {
-            ll::Record r;
-            if (ll::read(*db, k, &r, &error))
-                out << r;
-        }
+        ll::all(*db, &out, &error);
         return out;
     }
 
@@ -166,17 +175,17 @@ class TestLaunchWait : public QObject
 private Q_SLOTS:
     void initTestCase()
     {
-        logbook::registerWindows();
-        launch::registerWindows();
+        launch::LaunchRecorder::registerKeptHandler();
     }
 
     void init()
     {
-        m_temp = std::make_unique<test::TempSettings>();
-        if (test::postgresRequested() && !m_temp->schema)
+        m_window.emplace([] { logbook::registerWindows(); launch::registerWindows(); }, QStringList(),
+                         test::WindowTest::Unload);
+        if (test::postgresRequested() && !m_window->settings.schema)
             QSKIP(qPrintable(test::postgresSkipReason()));
-        m_seams = std::make_unique<test::Seams>();
-        m_seams->commands->recording = true;
+        // The record windows answer later here too, as in the program.
+        m_window->seams.commands->recording = true;
         Settings s = settings();
         s.statementTimeoutMs = kStatementTimeoutMs;
         m_direct = s.database;
@@ -189,27 +198,25 @@ private Q_SLOTS:
             s.database = m_direct + QStringLiteral(" host=127.0.0.1 port=%1 connect_timeout=10").arg(m_proxy->port());
         }
         setSettings(s);
+        logbook::LogbookService::setStatementTimeout(std::chrono::milliseconds(kStatementTimeoutMs));
+        // The launch records answer as they come here.
         launch::LaunchSession::instance().reset();
     }
 
     void cleanup()
     {
         thaw();
-        // The windows close while the logbook (and the proxy) are still
-        // there, their answers taken in step.
-        logbook::RecordFront::setPatience(std::chrono::seconds(30));
-        windows().unloadAll();
-        test::flushDeletes();
+        // The windows close once the logbook (and the proxy, still there)
+        // answered what they asked.
         for (logbook::RecordFront *f : logbook::RecordFront::all())
-            f->waitForIdle(std::chrono::seconds(10));
+            QTRY_VERIFY_WITH_TIMEOUT(!f->isBusy(), 20000);
+        m_window->closeWindows();
         launch::LaunchSession::instance().reset();
         m_holder.reset();
-        m_seams.reset();
-        m_proxy.reset();
-        // A writer left stuck at quit ends once the logbook answers again;
+        // A write left stuck at quit ends once the logbook answers again;
         // the test program must not end under its thread.
-        QVERIFY(logbook::RecordFront::finishAll(std::chrono::seconds(20)));
-        m_temp.reset();
+        m_window.reset();
+        m_proxy.reset();
     }
 
     void runAndAbortWhileTheLogbookIsFrozen()
@@ -219,9 +226,9 @@ private Q_SLOTS:
         const QString first = mission(QStringLiteral("first.cfg"));
         QVERIFY(reviewMission(first, QStringLiteral("Ada")));
         QTest::mouseClick(review()->cmdRunMission, Qt::LeftButton);
-        QTRY_COMPARE_WITH_TIMEOUT(m_seams->commands->calls.size(), 1, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_window->seams.commands->calls.size(), 1, 10000);
         QTRY_COMPARE_WITH_TIMEOUT(records().value(0).text(QStringLiteral("StartResult")), QStringLiteral("started"), 10000);
-        QVERIFY2(m_seams->messages->texts.isEmpty(), qPrintable(m_seams->messages->texts.join('\n')));
+        QVERIFY2(m_window->seams.messages->texts.isEmpty(), qPrintable(m_window->seams.messages->texts.join('\n')));
         QVERIFY(abortWindow());
         abortWindow()->close();
         test::flushDeletes();
@@ -240,27 +247,27 @@ private Q_SLOTS:
         QTest::mouseClick(w->cmdRunMission, Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(w->lblLaunchRecord->isVisible(), 1000);
         QCOMPARE(w->lblLaunchRecord->text(), QStringLiteral("Writing the launch record…"));
-        QCOMPARE(m_seams->commands->calls.size(), 1);
+        QCOMPARE(m_window->seams.commands->calls.size(), 1);
         if (const QString shots = qEnvironmentVariable("BRAVIK_SHOTS"); !shots.isEmpty())
             w->grab().save(shots + QStringLiteral("/writing-the-launch-record.png"));
 
         // The logbook does not answer: the mission starts anyway.
-        QTRY_COMPARE_WITH_TIMEOUT(m_seams->commands->calls.size(), 2, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_window->seams.commands->calls.size(), 2, 10000);
         const qint64 startedAfter = clock.elapsed();
         QVERIFY2(startedAfter >= launch::LaunchSession::recordBound().count() - 100, qPrintable(QString::number(startedAfter)));
-        QCOMPARE(m_seams->commands->calls[1].arguments.last(), second);
+        QCOMPARE(m_window->seams.commands->calls[1].arguments.last(), second);
         QTRY_VERIFY(!review());
         QVERIFY(abortWindow());
-        QCOMPARE(m_seams->messages->texts.size(), 1);
-        const QString told = m_seams->messages->texts[0];
+        QCOMPARE(m_window->seams.messages->texts.size(), 1);
+        const QString told = m_window->seams.messages->texts[0];
         QVERIFY2(told.startsWith(QStringLiteral("The mission was started.")), qPrintable(told));
         QVERIFY2(told.contains(QStringLiteral("could not be written before the start")), qPrintable(told));
         QVERIFY2(told.contains(QStringLiteral("will be written when the logbook answers")), qPrintable(told));
 
         // The abort, still frozen: the stop command starts at once.
         QTest::mouseClick(abortWindow()->cmdAbortMission, Qt::LeftButton);
-        QCOMPARE(m_seams->commands->calls.size(), 3);
-        QCOMPARE(m_seams->commands->calls[2].program, settings().stopProgram);
+        QCOMPARE(m_window->seams.commands->calls.size(), 3);
+        QCOMPARE(m_window->seams.commands->calls[2].program, settings().stopProgram);
         test::flushDeletes();
         QVERIFY(!abortWindow());
         const qint64 longest = stalls.longestMs();
@@ -282,7 +289,7 @@ private Q_SLOTS:
         QVERIFY(r.text(QStringLiteral("AbortedAtUtc")).endsWith('Z'));
         QCOMPARE(r.text(QStringLiteral("AbortCommand")), launch::commandText(settings().stopProgram, {}));
         const QString statusFile = r.text(QStringLiteral("RunStatusFile"));
-        QCOMPARE(statusFile, m_seams->commands->calls[1].statusFile);
+        QCOMPARE(statusFile, m_window->seams.commands->calls[1].statusFile);
         QVERIFY(rows[0].text(QStringLiteral("AbortedAtUtc")).isEmpty());
 
         launch::CommandStatus status;
@@ -293,7 +300,7 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(records().value(1).text(QStringLiteral("RunExitStatus")), QStringLiteral("1"), 10000);
         QCOMPARE(records().value(1).text(QStringLiteral("RunOutput")), status.output);
         QCOMPARE(records().size(), 2);
-        QCOMPARE(m_seams->messages->texts.size(), 1);
+        QCOMPARE(m_window->seams.messages->texts.size(), 1);
     }
 
     void aQuickAnswerStartsTheRunAtOnce()
@@ -303,7 +310,7 @@ private Q_SLOTS:
         const QString path = mission(QStringLiteral("brief.cfg"));
         QVERIFY(reviewMission(path, QStringLiteral("Cai")));
         QTest::mouseClick(review()->cmdRunMission, Qt::LeftButton);
-        QTRY_COMPARE_WITH_TIMEOUT(m_seams->commands->calls.size(), 1, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_window->seams.commands->calls.size(), 1, 10000);
         QTRY_VERIFY(abortWindow());
         abortWindow()->close();
         test::flushDeletes();
@@ -314,12 +321,12 @@ private Q_SLOTS:
         QTest::mouseClick(review()->cmdRunMission, Qt::LeftButton);
         if (onPostgres())
             QTimer::singleShot(600, [this] { m_proxy->thaw(); });
-        QTRY_COMPARE_WITH_TIMEOUT(m_seams->commands->calls.size(), 2, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_window->seams.commands->calls.size(), 2, 10000);
         // (Measured before the test's own probes below, which wait on the
         // logbook on this thread.)
         const qint64 longest = stalls.longestMs();
         QVERIFY2(longest < kStallLimitMs, qPrintable(QString::number(longest)));
-        QVERIFY2(m_seams->messages->texts.isEmpty(), qPrintable(m_seams->messages->texts.join('\n')));
+        QVERIFY2(m_window->seams.messages->texts.isEmpty(), qPrintable(m_window->seams.messages->texts.join('\n')));
         // Written before the start: the record was there when it started.
         QTRY_COMPARE_WITH_TIMEOUT(records().value(1).text(QStringLiteral("StartResult")), QStringLiteral("started"), 10000);
         QCOMPARE(records().size(), 2);
@@ -340,49 +347,149 @@ private Q_SLOTS:
             QVERIFY(q.exec(QStringLiteral("DROP TABLE \"LaunchRecord\"")));
         }
         QTest::mouseClick(review()->cmdRunMission, Qt::LeftButton);
-        QTRY_COMPARE_WITH_TIMEOUT(m_seams->commands->calls.size(), 1, 10000);
-        QTRY_COMPARE(m_seams->messages->texts.size(), 1);
-        const QString told = m_seams->messages->texts[0];
+        QTRY_COMPARE_WITH_TIMEOUT(m_window->seams.commands->calls.size(), 1, 10000);
+        QTRY_COMPARE(m_window->seams.messages->texts.size(), 1);
+        const QString told = m_window->seams.messages->texts[0];
         QVERIFY2(told.startsWith(QStringLiteral("The mission was started.")), qPrintable(told));
         QVERIFY2(told.contains(QStringLiteral("The launch record could not be written before the start: ")), qPrintable(told));
         QVERIFY2(!told.contains(QStringLiteral("did not answer")), qPrintable(told));
         QVERIFY(abortWindow());
         // The abort has no record to fill and starts all the same.
         QTest::mouseClick(abortWindow()->cmdAbortMission, Qt::LeftButton);
-        QCOMPARE(m_seams->commands->calls.size(), 2);
+        QCOMPARE(m_window->seams.commands->calls.size(), 2);
         QTest::qWait(200);
-        QCOMPARE(m_seams->messages->texts.size(), 1);
+        QCOMPARE(m_window->seams.messages->texts.size(), 1);
     }
 
-    void quittingReportsWhatCouldNotBeWritten()
+    void quittingKeepsWhatCouldNotBeWritten()
     {
         const QString path = mission(QStringLiteral("quit.cfg"));
         QVERIFY(reviewMission(path, QStringLiteral("Eve \"E\"")));
-        // Opens the writer's connection while the logbook still answers.
         QTest::mouseClick(review()->cmdRunMission, Qt::LeftButton);
-        QTRY_COMPARE_WITH_TIMEOUT(m_seams->commands->calls.size(), 1, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_window->seams.commands->calls.size(), 1, 10000);
         QTRY_VERIFY(abortWindow());
         abortWindow()->close();
         test::flushDeletes();
+        QTRY_VERIFY_WITH_TIMEOUT(!launch::LaunchSession::instance().isBusy(), 10000);
 
         QVERIFY(reviewMission(path, QStringLiteral("Eve \"E\"")));
         QVERIFY(freeze(15000));
         QTest::mouseClick(review()->cmdRunMission, Qt::LeftButton);
-        QTRY_COMPARE_WITH_TIMEOUT(m_seams->commands->calls.size(), 2, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_window->seams.commands->calls.size(), 2, 10000);
 
+        // The program quits as it does: its windows close, then the
+        // launch's writes get a second, then are kept beside the logbook
+        // and named.
         QElapsedTimer clock;
         clock.start();
-        bool ended = true;
-        const QStringList lost = launch::LaunchSession::instance().finishForQuit(std::chrono::milliseconds(1000), &ended);
+        logbook::closeAllForQuit();
+        launch::LaunchSession::instance().quit();
+        // (The mission log's row, stored as its window closed, is kept with
+        // them.)
+        const QStringList kept = logbook::LogbookService::shutdownAll(std::chrono::milliseconds(1000))
+                                     .filter(QStringLiteral(" LaunchRecord "));
         QVERIFY(clock.elapsed() < 8000);
-        QCOMPARE(lost.size(), 2);
-        QVERIFY2(lost[0].startsWith(QStringLiteral("insert LaunchRecord: ")), qPrintable(lost[0]));
-        QVERIFY2(lost[0].contains(QStringLiteral("Reviewer = \"Eve \"\"E\"\"\"")), qPrintable(lost[0]));
-        QVERIFY2(lost[0].contains(QStringLiteral("RunFile = \"%1\"").arg(path)), qPrintable(lost[0]));
-        QVERIFY2(lost[1].contains(QStringLiteral("StartResult = \"started\"")), qPrintable(lost[1]));
+        QCOMPARE(kept.size(), 2);
+        QVERIFY2(kept[0].contains(QStringLiteral("insert LaunchRecord ")), qPrintable(kept[0]));
+        QVERIFY2(kept[0].contains(QStringLiteral("Reviewer = \"Eve \"\"E\"\"\"")), qPrintable(kept[0]));
+        QVERIFY2(kept[0].contains(QStringLiteral("RunFile = \"%1\"").arg(path)), qPrintable(kept[0]));
+        QVERIFY2(kept[1].contains(QStringLiteral("StartResult = \"started\"")), qPrintable(kept[1]));
         if (m_holder)
             m_holder->kill();
         thaw();
+
+        // The next start stores them: one record, complete.
+        launch::LaunchSession::instance().reset();
+        launch::LaunchSession::instance().recover();
+        QTRY_COMPARE_WITH_TIMEOUT(records().size(), 2, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(records().value(1).text(QStringLiteral("StartResult")), QStringLiteral("started"), 20000);
+        QCOMPARE(records().value(1).text(QStringLiteral("Reviewer")), QStringLiteral("Eve \"E\""));
+    }
+
+    // "Launches" while the logbook does not answer: the window keeps
+    // answering and says it waits; once the logbook answers, the list
+    // comes, completed from the status file of a launch an earlier run of
+    // the program started.
+    void launchesWhileTheLogbookIsFrozen()
+    {
+        m_window->seams.commands->recording = true;
+        const QString path = mission(QStringLiteral("listed.cfg"));
+        QVERIFY(reviewMission(path, QStringLiteral("Gus")));
+        QTest::mouseClick(review()->cmdRunMission, Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(records().value(0).text(QStringLiteral("StartResult")), QStringLiteral("started"), 10000);
+        abortWindow()->close();
+        // The program that started it ended; its script ended later.
+        launch::LaunchSession::instance().reset();
+        launch::CommandStatus status;
+        status.state = launch::CommandStatus::State::Ended;
+        status.exitStatus = QStringLiteral("3");
+        QVERIFY(launch::writeStatusFile(m_window->seams.commands->calls[0].statusFile, status));
+
+        frmMission *log = missionLog();
+        QVERIFY(freeze(3000));
+        StallMeter stalls;
+        QTest::mouseClick(log->cmdLaunches, Qt::LeftButton);
+        auto *list = windows().existing<frmLaunches>();
+        QVERIFY(list);
+        auto exitOf = [list] { return list->model()->index(0, launch::LaunchListModel::Exit).data().toString(); };
+        if (onPostgres()) {
+            QTRY_VERIFY_WITH_TIMEOUT(list->fraWaiting->isVisible(), 2000);
+            QCOMPARE(list->lblWaiting->text(), list->model()->client().waitingText());
+            QCOMPARE(list->model()->rowCount(), 0);
+            QTest::qWait(500);
+            if (const QString shots = qEnvironmentVariable("BRAVIK_SHOTS"); !shots.isEmpty())
+                list->grab().save(shots + QStringLiteral("/launches-waiting.png"));
+        } else {
+            // A reader of the file does not wait for the writer: the list
+            // comes at once, the completion once the lock is gone.
+            QTRY_COMPARE_WITH_TIMEOUT(list->model()->rowCount(), 1, 2000);
+            QCOMPARE(exitOf(), QString());
+        }
+        const qint64 longest = stalls.longestMs();
+        QVERIFY2(longest < kStallLimitMs, qPrintable(QString::number(longest)));
+        thaw();
+        QTRY_COMPARE_WITH_TIMEOUT(exitOf(), QStringLiteral("3"), 20000);
+        QVERIFY(!list->fraWaiting->isVisible());
+        QCOMPARE(list->lblLaunches->text(), QStringLiteral("1 launch of this mission log row."));
+        QCOMPARE(records().size(), 1);
+    }
+
+    // A launch from a new mission log entry names that entry, whichever
+    // is answered first: the entry's store or the launch record's insert.
+    void aNewEntryIsLinkedInEitherOrder_data()
+    {
+        QTest::addColumn<QString>("lockedFirst");   // on a server: the table held locked
+        QTest::newRow("the entry stored first") << QStringLiteral("LaunchRecord");
+        QTest::newRow("the record written first") << QStringLiteral("MissionData");
+    }
+    void aNewEntryIsLinkedInEitherOrder()
+    {
+        QFETCH(QString, lockedFirst);
+        const QString path = mission(QStringLiteral("new entry.cfg"));
+        QVERIFY(reviewMission(path, QStringLiteral("Hal"), true));
+        frmMission *log = windows().existing<frmMission>();
+        QVERIFY(log->cursor()->isNewRow());
+        // On a server one table is held locked, so the other is answered
+        // first; a file's write lock holds both.
+        std::unique_ptr<logbook::Database> holder;
+        if (onPostgres()) {
+            QString error;
+            holder = logbook::Database::open({settings().databaseDriver, m_direct}, &error);
+            QVERIFY2(holder, qPrintable(error));
+            QSqlQuery q(holder->connection());
+            QVERIFY(q.exec(QStringLiteral("BEGIN")));
+            QVERIFY(q.exec(QStringLiteral("LOCK TABLE \"%1\" IN ACCESS EXCLUSIVE MODE").arg(lockedFirst)));
+            QTimer::singleShot(700, [&holder] { QSqlQuery(holder->connection()).exec(QStringLiteral("COMMIT")); });
+        } else {
+            QVERIFY(freeze(700));
+        }
+        QTest::mouseClick(review()->cmdRunMission, Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(m_window->seams.commands->calls.size(), 1, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(log->cursor()->currentKey() >= 0, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(records().value(0).values.value(QStringLiteral("MissionKey")).toLongLong(),
+                                  log->cursor()->currentKey(), 10000);
+        QCOMPARE(records().size(), 1);
+        QVERIFY2(m_window->seams.messages->texts.isEmpty(), qPrintable(m_window->seams.messages->texts.join('\n')));
     }
 };
 

@@ -1,6 +1,8 @@
-// Pictures of a voided entry's window and of its history list, for looking
-// at them: correction-shots OUTPUT_FOLDER
+// Pictures of a voided entry's window, of its history list, and of the
+// history of an entry with long values (the change selected, whole in the
+// pane), for looking at them: correction-shots OUTPUT_FOLDER
 
+#include "RecordHistoryModel.h"
 #include "RecordHistoryWindow.h"
 #include "RecordWindow.h"
 #include "RecordWindows.h"
@@ -13,8 +15,8 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTableView>
 #include <QTest>
-#include <QTreeWidget>
 #include <cstdio>
 
 int main(int argc, char **argv)
@@ -32,8 +34,9 @@ int main(int argc, char **argv)
     bravik::test::Seams seams;
     bravik::logbook::registerWindows();
 
+    auto settle = [] { return bravik::test::waitForLogbook(); };
     auto *w = qobject_cast<bravik::logbook::RecordWindow *>(bravik::windows().window("frmWeatherObservation"));
-    if (!w || !w->moveLast() || !w->beginNewRow())
+    if (!w || !w->moveLast() || !w->beginNewRow() || !settle())
         return 1;
     w->findChild<QLineEdit *>("txtTime")->setText(QStringLiteral("12/08/2026 04:29:18"));
     w->findChild<QLineEdit *>("txtSubmittedBy")->setText(QStringLiteral("Ada"));
@@ -45,16 +48,20 @@ int main(int argc, char **argv)
         QTest::keyClicks(box, text);
         QTest::keyClick(box, Qt::Key_Tab);
     };
+    auto click = [&settle](QWidget *w, const char *name) {
+        QTest::mouseClick(w->findChild<QAbstractButton *>(QString::fromLatin1(name)), Qt::LeftButton);
+        settle();
+    };
     typeInto(w->findChild<QLineEdit *>("txtWindSpeed"), QStringLiteral("12"));
     typeInto(w->findChild<QPlainTextEdit *>("txtNotes"), QStringLiteral("Swell building from the west."));
-    QTest::mouseClick(w->findChild<QAbstractButton *>("cmdFirst"), Qt::LeftButton);   // stores it
+    click(w, "cmdFirst");   // stores it
     typeInto(w->findChild<QLineEdit *>("txtWindSpeed"), QStringLiteral("15"));
     typeInto(w->findChild<QLineEdit *>("txtWindDirection"), QStringLiteral("270"));
-    QTest::mouseClick(w->findChild<QAbstractButton *>("cmdLast"), Qt::LeftButton);
-    QTest::mouseClick(w->findChild<QAbstractButton *>("cmdFirst"), Qt::LeftButton);
+    click(w, "cmdLast");
+    click(w, "cmdFirst");
     seams.prompts->answers << QStringLiteral("Logged on the wrong day; see the entry of 12/09");
-    QTest::mouseClick(w->findChild<QPushButton *>("cmdVoid"), Qt::LeftButton);
-    QTest::mouseClick(w->findChild<QPushButton *>("cmdHistory"), Qt::LeftButton);
+    click(w, "cmdVoid");
+    click(w, "cmdHistory");
     QElapsedTimer clock;
     clock.start();
     while (clock.elapsed() < 1500)
@@ -66,7 +73,39 @@ int main(int argc, char **argv)
     if (auto *h = w->historyWindow()) {
         const QString list = out.filePath(QStringLiteral("history-list.png"));
         failures += !h->grab().save(list);
-        std::printf("%s (%d rows)\n", qPrintable(list), h->lstHistory->topLevelItemCount());
+        std::printf("%s (%d rows)\n", qPrintable(list), h->model()->rowCount());
+    } else {
+        ++failures;
+    }
+
+    // A note corrected twice, each time a long text: the list shows the
+    // start of each, the pane the selected change whole.
+    auto *misc = qobject_cast<bravik::logbook::RecordWindow *>(bravik::windows().show("frmMisc"));
+    if (!misc || !settle() || !misc->moveLast() || !misc->beginNewRow() || !settle())
+        return 1;
+    auto *note = misc->findChild<QPlainTextEdit *>("txtNote");
+    auto longText = [](const QString &words, int lines) {
+        QString text;
+        for (int i = 1; i <= lines; ++i)
+            text += QStringLiteral("%1. %2\n").arg(i).arg(words.repeated(6));
+        return text;
+    };
+    note->setPlainText(QStringLiteral("Port thruster noisy."));
+    click(misc, "cmdFirst");
+    note->setPlainText(longText(QStringLiteral("Port thruster noisy at 300 rpm, louder when turning to port. "), 40));
+    click(misc, "cmdLast");
+    note->setPlainText(longText(QStringLiteral("Bearing replaced; quiet at every speed on the bench and in the tank. "), 60));
+    click(misc, "cmdFirst");
+    click(misc, "cmdHistory");
+    if (auto *h = misc->historyWindow()) {
+        h->lstHistory->selectRow(0);
+        settle();
+        clock.restart();
+        while (clock.elapsed() < 500)
+            QApplication::processEvents();
+        const QString list = out.filePath(QStringLiteral("history-long-values.png"));
+        failures += !h->grab().save(list);
+        std::printf("%s (%d rows)\n", qPrintable(list), h->model()->rowCount());
     } else {
         ++failures;
     }

@@ -1,5 +1,6 @@
 // Saves a picture of each record window, opened as a submission opens it.
 
+#include "RecordKinds.h"
 #include "RecordWindow.h"
 #include "RecordWindows.h"
 #include "TestDoubles.h"
@@ -29,8 +30,8 @@ int main(int argc, char **argv)
     bravik::logbook::registerWindows();
 
     int failures = 0;
-    for (const char *name : {"frmPredive", "frmWeatherObservation", "frmMission", "frmMaintenance",
-                             "frmBatteryCharge", "frmTaskList", "frmPurchases", "frmMisc"}) {
+    for (const bravik::logbook::RecordKind &kind : bravik::logbook::recordKinds()) {
+        const QString name = kind.window;
         auto *w = qobject_cast<bravik::logbook::RecordWindow *>(bravik::windows().window(name));
         if (!w || !w->moveLast() || !w->beginNewRow()) {
             ++failures;
@@ -40,7 +41,7 @@ int main(int argc, char **argv)
         w->findChild<QLineEdit *>("txtSubmittedBy")->setText(QStringLiteral("Ada"));
         bravik::windows().show(name);
         QApplication::processEvents();
-        const QString file = out.filePath(QString::fromLatin1(name) + QStringLiteral(".png"));
+        const QString file = out.filePath(name + QStringLiteral(".png"));
         if (!w->grab().save(file))
             ++failures;
         else

@@ -3,12 +3,11 @@
 
 #include "Database.h"
 #include "FieldLogWindows.h"
-#include "LogbookProbe.h"
 #include "RecordCursor.h"
 #include "RecordWindow.h"
 #include "RecordWindows.h"
 #include "Settings.h"
-#include "TestDoubles.h"
+#include "WindowTest.h"
 #include "WindowManager.h"
 
 #include <QDir>
@@ -18,7 +17,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
-#include <memory>
 
 using namespace bravik;
 using bravik::logbook::RecordWindow;
@@ -28,15 +26,23 @@ class TestLogbookFile : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<test::TempSettings> m_settings;
-    std::unique_ptr<test::Seams> m_seams;
+    std::optional<test::WindowTest> m_window;
 
     QString logbook() const { return settings().database; }
+
+    // The window once its table has answered (opened or refused).
+    static RecordWindow *shown(const QString &name)
+    {
+        auto *w = qobject_cast<RecordWindow *>(windows().show(name));
+        if (!w || !QTest::qWaitFor([w] { return w->isOpen() || w->openFailed(); }, 20000))
+            return nullptr;
+        return w;
+    }
 
     RecordWindow *newEntry(const QString &name, const QString &clock)
     {
         auto *w = qobject_cast<RecordWindow *>(windows().window(name));
-        if (!w || !w->moveLast() || !w->beginNewRow())
+        if (!w || !w->moveLast() || !w->beginNewRow() || !test::waitForLogbook())
             return nullptr;
         QTest::keyClicks(w->findChild<QLineEdit *>("txtTime"), clock);
         windows().show(name);
@@ -46,6 +52,7 @@ class TestLogbookFile : public QObject
     static void click(QWidget *w, const char *button)
     {
         QTest::mouseClick(w->findChild<QPushButton *>(QString::fromLatin1(button)), Qt::LeftButton);
+        QVERIFY(test::waitForLogbook());
     }
 
     // Another file of the same content takes the logbook's place, as a
@@ -59,22 +66,12 @@ class TestLogbookFile : public QObject
 private Q_SLOTS:
     void init()
     {
-        m_settings = std::make_unique<test::TempSettings>();
+        m_window.emplace(logbook::registerWindows, QStringList{QStringLiteral("frmLogMain")});
         if (LogbookProbe::isPostgres())
             QSKIP("a server logbook has no file to remove, replace or damage");
-        m_seams = std::make_unique<test::Seams>();
-        windows().reset();
-        logbook::registerWindows();
-        test::registerStub("frmLogMain");
     }
 
-    void cleanup()
-    {
-        windows().reset();
-        test::flushDeletes();
-        m_seams.reset();
-        m_settings.reset();
-    }
+    void cleanup() { m_window.reset(); }
 
     void fileGoneOrReplaced_data()
     {
@@ -107,8 +104,8 @@ private Q_SLOTS:
         QCOMPARE(windows().existing("frmMisc"), w);
         QVERIFY(w->isVisible());
         QVERIFY(!windows().existing("frmLogMain"));
-        QCOMPARE(m_seams->messages->texts.size(), 1);
-        const QString message = m_seams->messages->texts.first();
+        QCOMPARE(m_window->seams.messages->texts.size(), 1);
+        const QString message = m_window->seams.messages->texts.first();
         QVERIFY2(message.contains(QDir::toNativeSeparators(path)), qPrintable(message));
         QVERIFY2(message.contains("was removed or replaced while the program was running"), qPrintable(message));
         QVERIFY2(message.contains("This entry was not stored"), qPrintable(message));
@@ -116,13 +113,13 @@ private Q_SLOTS:
         QCOMPARE(w->findChild<QLineEdit *>("txtTime")->text(), QStringLiteral("t1"));
         QVERIFY(w->cursor()->isChanged());
         // A move is refused the same way.
-        QVERIFY(!w->moveFirst());
-        QCOMPARE(m_seams->messages->texts.size(), 2);
+        w->moveFirst();
+        QTRY_COMPARE(m_window->seams.messages->texts.size(), 2);
         QCOMPARE(note->toPlainText(), QStringLiteral("keep me"));
 
         // The next record window makes no new, empty logbook in its place.
-        m_seams->messages->texts.clear();
-        auto *tasks = qobject_cast<RecordWindow *>(windows().show("frmTaskList"));
+        m_window->seams.messages->texts.clear();
+        auto *tasks = shown("frmTaskList");
         QVERIFY(tasks);
         if (what == QLatin1String("replaced")) {
             // It works on the file that is there now, which got nothing.
@@ -132,22 +129,22 @@ private Q_SLOTS:
         } else {
             QVERIFY(!tasks->isOpen());
             QVERIFY(!QFileInfo::exists(path));
-            QCOMPARE(m_seams->messages->texts.size(), 1);
-            QVERIFY2(m_seams->messages->texts.first().contains(QDir::toNativeSeparators(path)),
-                     qPrintable(m_seams->messages->texts.first()));
-            QVERIFY2(m_seams->messages->texts.first().contains("No new, empty logbook"),
-                     qPrintable(m_seams->messages->texts.first()));
+            QCOMPARE(m_window->seams.messages->texts.size(), 1);
+            QVERIFY2(m_window->seams.messages->texts.first().contains(QDir::toNativeSeparators(path)),
+                     qPrintable(m_window->seams.messages->texts.first()));
+            QVERIFY2(m_window->seams.messages->texts.first().contains("No new, empty logbook"),
+                     qPrintable(m_window->seams.messages->texts.first()));
         }
         windows().unload("frmTaskList");
 
         if (what == QLatin1String("moved")) {
             // Put back, the entry goes in at the next try.
             QVERIFY(QFile::rename(movedTo, path));
-            m_seams->messages->texts.clear();
+            m_window->seams.messages->texts.clear();
             click(w, "cmdQuit");
+            QTRY_VERIFY(!windows().existing("frmMisc"));
             test::flushDeletes();
-            QVERIFY(m_seams->messages->texts.isEmpty());
-            QVERIFY(!windows().existing("frmMisc"));
+            QVERIFY(m_window->seams.messages->texts.isEmpty());
             LogbookProbe probe;
             QCOMPARE(probe.count("Miscellaneous"), 1);
             QCOMPARE(probe.field("Miscellaneous", "Note").toString(), QStringLiteral("keep me"));
@@ -178,7 +175,7 @@ private Q_SLOTS:
         QVERIFY(!logbook::Database::open({settings().databaseDriver, logbook()}, &error));
         QVERIFY(!QFileInfo::exists(logbook()));
         // A logbook never opened before is made on its first opening.
-        const QString fresh = m_settings->path("other/BravikDatabase.sqlite");
+        const QString fresh = m_window->settings.path("other/BravikDatabase.sqlite");
         QVERIFY2(logbook::Database::open({settings().databaseDriver, fresh}, &error), qPrintable(error));
         QVERIFY(QFileInfo::exists(fresh));
     }
@@ -206,11 +203,11 @@ private Q_SLOTS:
             f.write(QByteArray(pageSize, '\x55'));
         }
 
-        auto *w = qobject_cast<RecordWindow *>(windows().show("frmMisc"));
+        auto *w = shown("frmMisc");
         QVERIFY(w);
         QVERIFY(!w->isOpen());
-        QCOMPARE(m_seams->messages->texts.size(), 1);
-        const QString message = m_seams->messages->texts.first();
+        QCOMPARE(m_window->seams.messages->texts.size(), 1);
+        const QString message = m_window->seams.messages->texts.first();
         QVERIFY2(message.contains(QDir::toNativeSeparators(logbook())), qPrintable(message));
         QVERIFY2(message.contains("is damaged"), qPrintable(message));
         QVERIFY2(message.contains("database disk image is malformed"), qPrintable(message));

@@ -1,16 +1,16 @@
 // The eight record windows on a real temporary logbook, driven through
-// their controls by object name.
+// their controls by object name; the logbook's answers come later, and the
+// test waits for them as a person waits for the window.
 
 #include "Database.h"
 #include "FieldLogWindows.h"
-#include "LogbookProbe.h"
 #include "RecordBinder.h"
 #include "RecordCursor.h"
 #include "RecordNavigator.h"
 #include "RecordWindow.h"
 #include "RecordWindows.h"
 #include "Settings.h"
-#include "TestDoubles.h"
+#include "WindowTest.h"
 #include "TestPostgres.h"
 #include "Twips.h"
 #include "WindowManager.h"
@@ -25,7 +25,6 @@
 #include <QPushButton>
 #include <QTest>
 #include <QToolButton>
-#include <memory>
 
 using namespace bravik;
 using bravik::logbook::RecordWindow;
@@ -67,20 +66,32 @@ class TestRecordWindows : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<test::TempSettings> m_settings;
-    std::unique_ptr<test::Seams> m_seams;
-    std::unique_ptr<LogbookProbe> m_probe;
+    std::optional<test::WindowTest> m_window;
 
-    RecordWindow *open(const QString &name)
+    // The window, once its table has answered (opened or refused).
+    static RecordWindow *open(const QString &name, bool show = false)
     {
-        return qobject_cast<RecordWindow *>(windows().window(name));
+        auto *w = qobject_cast<RecordWindow *>(show ? windows().show(name) : windows().window(name));
+        if (!w || !QTest::qWaitFor([w] { return w->isOpen() || w->openFailed(); }, 20000))
+            return nullptr;
+        return w;
+    }
+    static RecordWindow *shown(const QString &name) { return open(name, true); }
+
+    // Closes the window and waits until it is gone (its row stored).
+    static void closed(QWidget *w)
+    {
+        const QString name = w->objectName();
+        w->close();
+        QTRY_VERIFY_WITH_TIMEOUT(!windows().existing(name), 20000);
+        test::flushDeletes();
     }
 
     // What a submission does: last row, new row, the stamp, show.
     RecordWindow *newEntry(const QString &name, const QString &clock, const QString &who)
     {
         RecordWindow *w = open(name);
-        if (!w || !w->moveLast() || !w->beginNewRow())
+        if (!w || !w->moveLast() || !w->beginNewRow() || !test::waitForLogbook())
             return nullptr;
         w->findChild<QLineEdit *>("txtTime")->setText(clock);
         w->findChild<QLineEdit *>("txtSubmittedBy")->setText(who);
@@ -109,7 +120,7 @@ class TestRecordWindows : public QObject
             QVariantList values;
             for (const QString &v : row)
                 values << v;
-            m_probe->sql(QStringLiteral("INSERT INTO \"%1\" (%2) VALUES (%3)")
+            m_window->probe.sql(QStringLiteral("INSERT INTO \"%1\" (%2) VALUES (%3)")
                              .arg(table, quoted.join(", "), marks.join(", ")),
                          values);
         }
@@ -119,7 +130,9 @@ class TestRecordWindows : public QObject
     {
         auto *b = w->findChild<QAbstractButton *>(QString::fromLatin1(button));
         QVERIFY2(b, button);
+        QVERIFY(test::waitForLogbook());
         QTest::mouseClick(b, Qt::LeftButton);
+        QVERIFY(test::waitForLogbook());
     }
 
 private Q_SLOTS:
@@ -131,22 +144,10 @@ private Q_SLOTS:
 
     void init()
     {
-        m_settings = std::make_unique<test::TempSettings>();
-        m_seams = std::make_unique<test::Seams>();
-        m_probe = std::make_unique<LogbookProbe>();
-        windows().reset();
-        logbook::registerWindows();
-        test::registerStub("frmLogMain");
+        m_window.emplace(logbook::registerWindows, QStringList{QStringLiteral("frmLogMain")});
     }
 
-    void cleanup()
-    {
-        windows().reset();
-        test::flushDeletes();
-        m_probe.reset();
-        m_seams.reset();
-        m_settings.reset();
-    }
+    void cleanup() { m_window.reset(); }
 
     // --- what each window is made of ----------------------------------
 
@@ -397,6 +398,7 @@ private Q_SLOTS:
 
         // A new row clears it.
         QVERIFY(qobject_cast<RecordWindow *>(w)->beginNewRow());
+        QVERIFY(test::waitForLogbook());
         QCOMPARE(c->currentText(), QString());
         QCOMPARE(c->count(), items.size());
     }
@@ -448,21 +450,21 @@ private Q_SLOTS:
         QVERIFY(!windows().existing(window));
         QVERIFY(windows().existing("frmLogMain"));
         QVERIFY(windows().existing("frmLogMain")->isVisible());
-        QCOMPARE(m_probe->count(table), 1);
-        QCOMPARE(m_probe->field(table, "Date/Time").toString(), QStringLiteral("07/03/2024 14:05:09"));
-        QCOMPARE(m_probe->field(table, "SubmittedBy").toString(), QStringLiteral("Ada"));
+        QCOMPARE(m_window->probe.count(table), 1);
+        QCOMPARE(m_window->probe.field(table, "Date/Time").toString(), QStringLiteral("07/03/2024 14:05:09"));
+        QCOMPARE(m_window->probe.field(table, "SubmittedBy").toString(), QStringLiteral("Ada"));
         // Nothing else was written: no design-time text, no hidden value.
         const logbook::TableDef *def = logbook::findTable(table);
         for (const QString &f : def->fields) {
             if (f == "Date/Time" || f == "SubmittedBy")
                 continue;
-            const QVariant v = m_probe->field(table, f);
+            const QVariant v = m_window->probe.field(table, f);
             if (def->isBoolean(f))
                 QVERIFY2(!v.toBool(), qPrintable(f));
             else
                 QVERIFY2(v.isNull(), qPrintable(f + " = " + v.toString()));
         }
-        QVERIFY(m_seams->messages->texts.isEmpty());
+        QVERIFY(m_window->seams.messages->texts.isEmpty());
     }
 
     void frameCloseStoresAndLeavesMainAlone()
@@ -470,12 +472,11 @@ private Q_SLOTS:
         RecordWindow *w = newEntry("frmTaskList", "t1", "Ben");
         QVERIFY(w);
         QTest::keyClicks(w->findChild<QPlainTextEdit *>("txtTaskDescription"), "Grease the rudder");
-        QVERIFY(w->close());
-        test::flushDeletes();
+        closed(w);
         QVERIFY(!windows().existing("frmTaskList"));
         QVERIFY(!windows().existing("frmLogMain"));
-        QCOMPARE(m_probe->count("TaskList"), 1);
-        QCOMPARE(m_probe->field("TaskList", "TaskDescription").toString(), QStringLiteral("Grease the rudder"));
+        QCOMPARE(m_window->probe.count("TaskList"), 1);
+        QCOMPARE(m_window->probe.field("TaskList", "TaskDescription").toString(), QStringLiteral("Grease the rudder"));
     }
 
     void keyOnInitialFocusReturns_data()
@@ -500,9 +501,9 @@ private Q_SLOTS:
         QVERIFY(focus);
         QCOMPARE(focus->objectName(), QStringLiteral("cmdQuit"));
         QTest::keyClick(focus, Qt::Key(key));
+        QTRY_VERIFY(!windows().existing(window));
         test::flushDeletes();
-        QVERIFY(!windows().existing(window));
-        QCOMPARE(m_probe->count(tableOf(window)), 1);
+        QCOMPARE(m_window->probe.count(tableOf(window)), 1);
     }
 
     void quitStoresEveryOpenWindow()
@@ -512,10 +513,11 @@ private Q_SLOTS:
         QVERIFY(a && b);
         QTest::keyClicks(b->findChild<QLineEdit *>("txtItem"), "O-rings");
         windows().unloadAll();
+        QTRY_VERIFY_WITH_TIMEOUT(windows().loadedWindows().isEmpty(), 20000);
         test::flushDeletes();
         QVERIFY(windows().loadedWindows().isEmpty());
-        QCOMPARE(m_probe->count("Miscellaneous"), 1);
-        QCOMPARE(m_probe->field("Purchases", "Item").toString(), QStringLiteral("O-rings"));
+        QCOMPARE(m_window->probe.count("Miscellaneous"), 1);
+        QCOMPARE(m_window->probe.field("Purchases", "Item").toString(), QStringLiteral("O-rings"));
     }
 
     // --- rows ---------------------------------------------------------------
@@ -533,7 +535,7 @@ private Q_SLOTS:
         QFETCH(QString, window);
         const QString table = tableOf(window);
         seed(table, {{"seeded", "Fay"}}, {"Date/Time", "SubmittedBy"});
-        RecordWindow *w = qobject_cast<RecordWindow *>(windows().show(window));
+        RecordWindow *w = shown(window);
         QVERIFY(w);
         FIND(time, QLineEdit, w, "txtTime");
         QCOMPARE(time->text(), QStringLiteral("seeded"));
@@ -544,31 +546,30 @@ private Q_SLOTS:
         QCOMPARE(time->text(), QString());
         click(w, "cmdPrevious");
         QCOMPARE(time->text(), QStringLiteral("seeded"));
-        QCOMPARE(m_probe->count(table), 1);
+        QCOMPARE(m_window->probe.count(table), 1);
 
         // Typed into, it is stored without a stamp.
         click(w, "cmdNext");
         FIND(box, QWidget, w, someTextControl(window));
         QTest::keyClicks(box, "typed");
         const QString field = logbook::RecordBinder::fieldOf(box);
-        QVERIFY(w->close());
-        test::flushDeletes();
-        QCOMPARE(m_probe->count(table), 2);
-        QCOMPARE(m_probe->field(table, field, 1).toString(), QStringLiteral("typed"));
-        QVERIFY(m_probe->field(table, "Date/Time", 1).toString().isEmpty());
-        QVERIFY(m_probe->field(table, "SubmittedBy", 1).toString().isEmpty());
+        closed(w);
+        QCOMPARE(m_window->probe.count(table), 2);
+        QCOMPARE(m_window->probe.field(table, field, 1).toString(), QStringLiteral("typed"));
+        QVERIFY(m_window->probe.field(table, "Date/Time", 1).toString().isEmpty());
+        QVERIFY(m_window->probe.field(table, "SubmittedBy", 1).toString().isEmpty());
         // The hidden stamp is written all the same, so the row can be found
         // and dated; the row counts as never changed.
-        const QString stamped = m_probe->field(table, "StampedAtUtc", 1).toString();
+        const QString stamped = m_window->probe.field(table, "StampedAtUtc", 1).toString();
         QVERIFY2(QDateTime::fromString(stamped, Qt::ISODate).isValid() && stamped.endsWith('Z'), qPrintable(stamped));
-        QCOMPARE(m_probe->field(table, "Workstation", 1).toString(), logbook::RecordCursor::thisWorkstation());
-        QCOMPARE(m_probe->field(table, "RowVersion", 1).toInt(), 0);
+        QCOMPARE(m_window->probe.field(table, "Workstation", 1).toString(), logbook::RecordCursor::thisWorkstation());
+        QCOMPARE(m_window->probe.field(table, "RowVersion", 1).toInt(), 0);
     }
 
     void purchasesNextStaysOnLastRow()
     {
         seed("Purchases", {{"p1", "Ada", "Pump"}, {"p2", "Ben", "Seal"}}, {"Date/Time", "SubmittedBy", "Item"});
-        RecordWindow *w = qobject_cast<RecordWindow *>(windows().show("frmPurchases"));
+        RecordWindow *w = shown("frmPurchases");
         QVERIFY(w);
         FIND(item, QLineEdit, w, "txtItem");
         click(w, "cmdLast");
@@ -577,17 +578,16 @@ private Q_SLOTS:
         QCOMPARE(item->text(), QStringLiteral("Seal"));
         QVERIFY(!w->cursor()->isNewRow());
         QTest::keyClicks(w->findChild<QLineEdit *>("txtVendor"), "Acme");
-        QVERIFY(w->close());
-        test::flushDeletes();
-        QCOMPARE(m_probe->count("Purchases"), 2);
-        QCOMPARE(m_probe->field("Purchases", "Vendor", 1).toString(), QStringLiteral("Acme"));
-        QCOMPARE(m_probe->field("Purchases", "Date/Time", 1).toString(), QStringLiteral("p2"));
+        closed(w);
+        QCOMPARE(m_window->probe.count("Purchases"), 2);
+        QCOMPARE(m_window->probe.field("Purchases", "Vendor", 1).toString(), QStringLiteral("Acme"));
+        QCOMPARE(m_window->probe.field("Purchases", "Date/Time", 1).toString(), QStringLiteral("p2"));
     }
 
     void browsingLeavesRowsAlone()
     {
         seed("TaskList", {{"d1", "Ada"}, {"d2", "Ben"}, {"d3", "Cai"}}, {"Date/Time", "SubmittedBy"});
-        RecordWindow *w = qobject_cast<RecordWindow *>(windows().show("frmTaskList"));
+        RecordWindow *w = shown("frmTaskList");
         QVERIFY(w);
         FIND(time, QLineEdit, w, "txtTime");
         FIND(who, QLineEdit, w, "txtSubmittedBy");
@@ -599,54 +599,52 @@ private Q_SLOTS:
             QCOMPARE(time->text(), QString::fromLatin1(shown));
         }
         QVERIFY(!w->cursor()->isChanged());
-        QVERIFY(w->close());
-        test::flushDeletes();
-        QCOMPARE(m_probe->count("TaskList"), 3);
-        QCOMPARE(m_probe->sql("SELECT group_concat(\"Date/Time\" || \"SubmittedBy\", ',') FROM \"TaskList\"").toString(),
+        closed(w);
+        QCOMPARE(m_window->probe.count("TaskList"), 3);
+        QCOMPARE(m_window->probe.sql("SELECT group_concat(\"Date/Time\" || \"SubmittedBy\", ',') FROM \"TaskList\"").toString(),
                  QStringLiteral("d1Ada,d2Ben,d3Cai"));
     }
 
     void editsStoredWhenRowIsLeft()
     {
         seed("TaskList", {{"d1", "Ada"}, {"d2", "Ben"}}, {"Date/Time", "SubmittedBy"});
-        RecordWindow *w = qobject_cast<RecordWindow *>(windows().show("frmTaskList"));
+        RecordWindow *w = shown("frmTaskList");
         QVERIFY(w);
         // Typed by the user, then left by a move.
         QTest::keyClicks(w->findChild<QPlainTextEdit *>("txtNote"), "done");
         click(w, "cmdNext");
-        QCOMPARE(m_probe->field("TaskList", "Note", 0).toString(), QStringLiteral("done"));
+        QCOMPARE(m_window->probe.field("TaskList", "Note", 0).toString(), QStringLiteral("done"));
         // Written by the program counts the same; a typed list text too.
         w->findChild<QLineEdit *>("txtTimeCompleted")->setText("08/03/2024");
         QTest::keyClicks(w->findChild<QComboBox *>("cmbAssignedTo"), "Visitor");
         click(w, "cmdFirst");
-        QCOMPARE(m_probe->field("TaskList", "DateCompleted", 1).toString(), QStringLiteral("08/03/2024"));
-        QCOMPARE(m_probe->field("TaskList", "AssignedTo", 1).toString(), QStringLiteral("Visitor"));
+        QCOMPARE(m_window->probe.field("TaskList", "DateCompleted", 1).toString(), QStringLiteral("08/03/2024"));
+        QCOMPARE(m_window->probe.field("TaskList", "AssignedTo", 1).toString(), QStringLiteral("Visitor"));
         // A picked item is stored as its text.
         auto *assigned = w->findChild<QComboBox *>("cmbAssignedTo");
         assigned->setCurrentIndex(assigned->findText("AUV Ops Team"));
-        QVERIFY(w->close());
-        test::flushDeletes();
-        QCOMPARE(m_probe->field("TaskList", "AssignedTo", 0).toString(), QStringLiteral("AUV Ops Team"));
-        QCOMPARE(m_probe->field("TaskList", "Date/Time", 0).toString(), QStringLiteral("d1"));
+        closed(w);
+        QCOMPARE(m_window->probe.field("TaskList", "AssignedTo", 0).toString(), QStringLiteral("AUV Ops Team"));
+        QCOMPARE(m_window->probe.field("TaskList", "Date/Time", 0).toString(), QStringLiteral("d1"));
     }
 
     void typingIntoEmptyTableBeginsFirstRow()
     {
         // Opened without a submission: the table is empty and the window
         // shows its design-time texts.  Typing starts a clean first row.
-        QWidget *w = windows().show("frmWeatherObservation");
+        QWidget *w = shown("frmWeatherObservation");
+        QVERIFY(w);
         FIND(speed, QLineEdit, w, "txtWindSpeed");
         FIND(degrees, QLineEdit, w, "txtLatitudeInt");
         QCOMPARE(degrees->text(), QStringLiteral("36"));
         QTest::keyClicks(speed, "12");
         QCOMPARE(speed->text(), QStringLiteral("12"));
         QCOMPARE(degrees->text(), QString());
-        QVERIFY(w->close());
-        test::flushDeletes();
-        QCOMPARE(m_probe->count("WeatherObservation"), 1);
-        QCOMPARE(m_probe->field("WeatherObservation", "WindSpeed").toString(), QStringLiteral("12"));
-        QVERIFY(m_probe->field("WeatherObservation", "Latitude Int").isNull());
-        QVERIFY(m_probe->field("WeatherObservation", "Latitude").isNull());
+        closed(w);
+        QCOMPARE(m_window->probe.count("WeatherObservation"), 1);
+        QCOMPARE(m_window->probe.field("WeatherObservation", "WindSpeed").toString(), QStringLiteral("12"));
+        QVERIFY(m_window->probe.field("WeatherObservation", "Latitude Int").isNull());
+        QVERIFY(m_window->probe.field("WeatherObservation", "Latitude").isNull());
     }
 
     void checkBoxesStoreTrueFalse_data()
@@ -676,17 +674,16 @@ private Q_SLOTS:
         if (on != off)
             QTest::mouseClick(on, Qt::LeftButton);
         const bool expectOn = on != off;
-        QVERIFY(w->close());
-        test::flushDeletes();
+        closed(w);
 
-        const QVariant storedOn = m_probe->field(table, ticked.section('=', 1));
-        const QVariant storedOff = m_probe->field(table, unticked.section('=', 1));
+        const QVariant storedOn = m_window->probe.field(table, ticked.section('=', 1));
+        const QVariant storedOff = m_window->probe.field(table, unticked.section('=', 1));
         QCOMPARE(storedOn.toBool(), expectOn);
         QVERIFY(!storedOff.isNull());
         QCOMPARE(storedOff.toBool(), false);
 
         // And they come back as ticks.
-        w = qobject_cast<RecordWindow *>(windows().show(window));
+        w = shown(window);
         QCOMPARE(w->findChild<QCheckBox *>(ticked.section('=', 0, 0))->isChecked(), expectOn);
     }
 
@@ -702,11 +699,12 @@ private Q_SLOTS:
         QTest::keyClicks(predive->findChild<QComboBox *>("cmbPayload"), "Sci 2");
         QTest::mouseClick(predive->findChild<QCheckBox *>("chkPayload"), Qt::LeftButton);
         windows().unloadAll();
+        QTRY_VERIFY_WITH_TIMEOUT(windows().loadedWindows().isEmpty(), 20000);
         test::flushDeletes();
-        QCOMPARE(m_probe->field("WeatherObservation", "SwellDirection").toString(), QStringLiteral("270"));
-        QCOMPARE(m_probe->field("WeatherObservation", "SkyDescription").toString(), QStringLiteral("<50% Clouds"));
-        QCOMPARE(m_probe->field("Predive", "PayloadCoordinator").toString(), QStringLiteral("Sci 2"));
-        QCOMPARE(m_probe->field("Predive", "PayloadOperational").toBool(), true);
+        QCOMPARE(m_window->probe.field("WeatherObservation", "SwellDirection").toString(), QStringLiteral("270"));
+        QCOMPARE(m_window->probe.field("WeatherObservation", "SkyDescription").toString(), QStringLiteral("<50% Clouds"));
+        QCOMPARE(m_window->probe.field("Predive", "PayloadCoordinator").toString(), QStringLiteral("Sci 2"));
+        QCOMPARE(m_window->probe.field("Predive", "PayloadOperational").toBool(), true);
     }
 
     void oldLogbookUpgradedOnOpen()
@@ -721,27 +719,26 @@ private Q_SLOTS:
         QStringList columns{"\"BravikKey\" INTEGER PRIMARY KEY AUTOINCREMENT"};
         for (const QString &f : oldFields)
             columns << QStringLiteral("\"%1\" TEXT").arg(f);
-        m_probe->sql(QStringLiteral("CREATE TABLE \"WeatherObservation\" (%1)").arg(columns.join(", ")));
-        m_probe->sql("INSERT INTO \"WeatherObservation\" (\"Date/Time\", \"Notes\", \"Latitude\") "
+        m_window->probe.sql(QStringLiteral("CREATE TABLE \"WeatherObservation\" (%1)").arg(columns.join(", ")));
+        m_window->probe.sql("INSERT INTO \"WeatherObservation\" (\"Date/Time\", \"Notes\", \"Latitude\") "
                      "VALUES ('old', 'calm', '33.1')");
-        m_probe->close();
+        m_window->probe.close();
 
-        RecordWindow *w = qobject_cast<RecordWindow *>(windows().show("frmWeatherObservation"));
+        RecordWindow *w = shown("frmWeatherObservation");
         QVERIFY(w && w->isOpen());
         QCOMPARE(w->findChild<QPlainTextEdit *>("txtNotes")->toPlainText(), QStringLiteral("calm"));
         QVERIFY(newEntry("frmWeatherObservation", "new", "Ada"));
         QTest::keyClicks(w->findChild<QLineEdit *>("txtSwellDirection"), "180");
         QTest::keyClicks(w->findChild<QComboBox *>("cmbSkyDescription"), "Haze");
-        QVERIFY(w->close());
-        test::flushDeletes();
+        closed(w);
 
-        QVERIFY(m_probe->columns("WeatherObservation").contains("SwellDirection"));
-        QVERIFY(m_probe->columns("WeatherObservation").contains("SkyDescription"));
-        QCOMPARE(m_probe->count("WeatherObservation"), 2);
-        QCOMPARE(m_probe->field("WeatherObservation", "Notes", 0).toString(), QStringLiteral("calm"));
-        QCOMPARE(m_probe->field("WeatherObservation", "Latitude", 0).toString(), QStringLiteral("33.1"));
-        QCOMPARE(m_probe->field("WeatherObservation", "SwellDirection", 1).toString(), QStringLiteral("180"));
-        QCOMPARE(m_probe->field("WeatherObservation", "SkyDescription", 1).toString(), QStringLiteral("Haze"));
+        QVERIFY(m_window->probe.columns("WeatherObservation").contains("SwellDirection"));
+        QVERIFY(m_window->probe.columns("WeatherObservation").contains("SkyDescription"));
+        QCOMPARE(m_window->probe.count("WeatherObservation"), 2);
+        QCOMPARE(m_window->probe.field("WeatherObservation", "Notes", 0).toString(), QStringLiteral("calm"));
+        QCOMPARE(m_window->probe.field("WeatherObservation", "Latitude", 0).toString(), QStringLiteral("33.1"));
+        QCOMPARE(m_window->probe.field("WeatherObservation", "SwellDirection", 1).toString(), QStringLiteral("180"));
+        QCOMPARE(m_window->probe.field("WeatherObservation", "SkyDescription", 1).toString(), QStringLiteral("Haze"));
     }
 
     void hiddenPositionNeverWritten_data()
@@ -762,7 +759,7 @@ private Q_SLOTS:
         seed(table, {{"old", "12.5", "-3.25"}}, {"Date/Time", latitude, longitude});
 
         // Edit the stored row, then make a new entry and leave.
-        RecordWindow *w = qobject_cast<RecordWindow *>(windows().show(window));
+        RecordWindow *w = shown(window);
         QVERIFY(w);
         QCOMPARE(w->findChild<QLineEdit *>("txtLatitude")->text(), QStringLiteral("12.5"));
         QTest::keyClicks(w->findChild<QLineEdit *>("txtLatitudeMinutes"), "30.5");
@@ -771,12 +768,12 @@ private Q_SLOTS:
         click(w, "cmdQuit");
         test::flushDeletes();
 
-        QCOMPARE(m_probe->count(table), 2);
-        QCOMPARE(m_probe->field(table, "Latitude Minutes", 0).toString(), QStringLiteral("30.5"));
-        QCOMPARE(m_probe->field(table, latitude, 0).toString(), QStringLiteral("12.5"));
-        QCOMPARE(m_probe->field(table, longitude, 0).toString(), QStringLiteral("-3.25"));
-        QVERIFY(m_probe->field(table, latitude, 1).isNull());
-        QVERIFY(m_probe->field(table, longitude, 1).isNull());
+        QCOMPARE(m_window->probe.count(table), 2);
+        QCOMPARE(m_window->probe.field(table, "Latitude Minutes", 0).toString(), QStringLiteral("30.5"));
+        QCOMPARE(m_window->probe.field(table, latitude, 0).toString(), QStringLiteral("12.5"));
+        QCOMPARE(m_window->probe.field(table, longitude, 0).toString(), QStringLiteral("-3.25"));
+        QVERIFY(m_window->probe.field(table, latitude, 1).isNull());
+        QVERIFY(m_window->probe.field(table, longitude, 1).isNull());
     }
 
     // --- failures -----------------------------------------------------------
@@ -786,7 +783,7 @@ private Q_SLOTS:
         RecordWindow *w = newEntry("frmMisc", "t1", "Ada");
         QVERIFY(w);
         QTest::keyClicks(w->findChild<QPlainTextEdit *>("txtNote"), "keep me");
-        m_probe->sql("DROP TABLE \"Miscellaneous\"");
+        m_window->probe.sql("DROP TABLE \"Miscellaneous\"");
 
         // First attempt: the engine's words, and the window stays with the text.
         click(w, "cmdQuit");
@@ -794,8 +791,8 @@ private Q_SLOTS:
         QCOMPARE(windows().existing("frmMisc"), w);
         QVERIFY(w->isVisible());
         QVERIFY(!windows().existing("frmLogMain"));
-        QCOMPARE(m_seams->messages->texts.size(), 1);
-        QVERIFY2(m_seams->messages->texts.first().contains("Miscellaneous"), qPrintable(m_seams->messages->texts.first()));
+        QCOMPARE(m_window->seams.messages->texts.size(), 1);
+        QVERIFY2(m_window->seams.messages->texts.first().contains("Miscellaneous"), qPrintable(m_window->seams.messages->texts.first()));
         QCOMPARE(w->findChild<QPlainTextEdit *>("txtNote")->toPlainText(), QStringLiteral("keep me"));
 
         // Second attempt: the user was told, the window goes.
@@ -803,18 +800,18 @@ private Q_SLOTS:
         test::flushDeletes();
         QVERIFY(!windows().existing("frmMisc"));
         QVERIFY(windows().existing("frmLogMain"));
-        QCOMPARE(m_seams->messages->texts.size(), 1);
+        QCOMPARE(m_window->seams.messages->texts.size(), 1);
     }
 
     void refusedMoveKeepsRow()
     {
         seed("Miscellaneous", {{"d1", "Ada"}}, {"Date/Time", "SubmittedBy"});
-        RecordWindow *w = qobject_cast<RecordWindow *>(windows().show("frmMisc"));
+        RecordWindow *w = shown("frmMisc");
         QVERIFY(w);
         QTest::keyClicks(w->findChild<QPlainTextEdit *>("txtNote"), "edited");
-        m_probe->sql("DROP TABLE \"Miscellaneous\"");
+        m_window->probe.sql("DROP TABLE \"Miscellaneous\"");
         click(w, "cmdNext");
-        QCOMPARE(m_seams->messages->texts.size(), 1);
+        QCOMPARE(m_window->seams.messages->texts.size(), 1);
         QCOMPARE(w->findChild<QLineEdit *>("txtTime")->text(), QStringLiteral("d1"));
         QCOMPARE(w->findChild<QPlainTextEdit *>("txtNote")->toPlainText(), QStringLiteral("edited"));
         QVERIFY(w->cursor()->isChanged());
@@ -823,17 +820,17 @@ private Q_SLOTS:
     void unreachableLogbook()
     {
         // The logbook's folder cannot be made: a file stands in its way.
-        QFile blocker(m_settings->path("blocker"));
+        QFile blocker(m_window->settings.path("blocker"));
         QVERIFY(blocker.open(QIODevice::WriteOnly));
         blocker.close();
         Settings s = settings();
-        s.database = m_settings->path("blocker/logbook.sqlite");
+        s.database = m_window->settings.path("blocker/logbook.sqlite");
         setSettings(s);
 
-        RecordWindow *w = qobject_cast<RecordWindow *>(windows().show("frmMisc"));
+        RecordWindow *w = shown("frmMisc");
         QVERIFY(w);
         QVERIFY(!w->isOpen());
-        QCOMPARE(m_seams->messages->texts.size(), 1);
+        QCOMPARE(m_window->seams.messages->texts.size(), 1);
         QVERIFY(!w->findChild<QPlainTextEdit *>("txtNote")->isEnabled());
         QVERIFY(!w->moveLast());
         click(w, "cmdQuit");
@@ -848,12 +845,12 @@ private Q_SLOTS:
         test::registerStub("frmMissionDisplay");
         auto *w = qobject_cast<frmMission *>(newEntry("frmMission", "t", "Ada"));
         QVERIFY(w);
-        const QString chosen = m_settings->path("Missions/transit.cfg");
-        m_seams->dialogs->answers.enqueue(chosen);
+        const QString chosen = m_window->settings.path("Missions/transit.cfg");
+        m_window->seams.dialogs->answers.enqueue(chosen);
         click(w, "cmdRunMission");
 
-        QCOMPARE(m_seams->dialogs->requests.size(), 1);
-        const FileDialogRequest r = m_seams->dialogs->requests.first();
+        QCOMPARE(m_window->seams.dialogs->requests.size(), 1);
+        const FileDialogRequest r = m_window->seams.dialogs->requests.first();
         QCOMPARE(r.mode, FileDialogRequest::Open);
         QCOMPARE(r.title, QStringLiteral("Select Mission to Run"));
         QCOMPARE(r.filter, QStringLiteral("*.cfg"));
@@ -874,7 +871,7 @@ private Q_SLOTS:
 
         click(w, "cmdQuit");
         test::flushDeletes();
-        QCOMPARE(m_probe->field("MissionData", "Mission Script Name").toString(), chosen);
+        QCOMPARE(m_window->probe.field("MissionData", "Mission Script Name").toString(), chosen);
     }
 
     void createMissionPlan()
@@ -885,7 +882,7 @@ private Q_SLOTS:
         test::registerStub("frmSelectTemplate");
         click(w, "cmdBuildMission");
         QVERIFY(windows().existing("frmSelectTemplate"));
-        QCOMPARE(m_probe->count("MissionData"), 0);
+        QCOMPARE(m_window->probe.count("MissionData"), 0);
     }
 };
 

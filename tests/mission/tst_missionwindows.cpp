@@ -3,7 +3,7 @@
 #include "MissionTestSupport.h"
 #include "MissionWindows.h"
 #include "Settings.h"
-#include "TestDoubles.h"
+#include "WindowTest.h"
 #include "WindowManager.h"
 
 #include <QComboBox>
@@ -74,7 +74,6 @@ class TestMissionWindows : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase();
     void init();
     void cleanup();
 
@@ -93,27 +92,17 @@ private slots:
     void designTimeContents();
 
 private:
-    std::unique_ptr<test::TempSettings> m_settings;
-    std::unique_ptr<test::Seams> m_seams;
+    std::optional<test::WindowTest> m_window;
 };
-
-void TestMissionWindows::initTestCase()
-{
-    mission::registerWindows();
-}
 
 void TestMissionWindows::init()
 {
-    m_settings = std::make_unique<test::TempSettings>();
-    m_seams = std::make_unique<test::Seams>();
+    m_window.emplace(mission::registerWindows);
 }
 
 void TestMissionWindows::cleanup()
 {
-    windows().unloadAll();
-    test::flushDeletes();
-    m_seams.reset();
-    m_settings.reset();
+    m_window.reset();
 }
 
 void TestMissionWindows::chooser_data()
@@ -140,7 +129,7 @@ void TestMissionWindows::chooser()
     ManagedWindow *w = open("frmSelectTemplate");
     type(w, "cmbMissionType", typed);
     press(w, "cmdEnterMissionData");
-    QCOMPARE(m_seams->messages->texts, message.isEmpty() ? QStringList() : QStringList{message});
+    QCOMPARE(m_window->seams.messages->texts, message.isEmpty() ? QStringList() : QStringList{message});
     QVERIFY(!windows().existing(QStringLiteral("frmSelectTemplate"))); // closed in every case
     const QStringList expected = opens.isEmpty() ? QStringList() : QStringList{opens};
     QCOMPARE(windows().loadedWindows(), expected);
@@ -186,21 +175,21 @@ void TestMissionWindows::goldenThroughWindows()
     QFETCH(QString, dialog);
     QFETCH(QString, golden);
     // An old file of the same name is replaced, never appended to.
-    const QString path = m_settings->path(QStringLiteral("out.cfg"));
+    const QString path = m_window->settings.path(QStringLiteral("out.cfg"));
     QFile old(path);
     QVERIFY(old.open(QIODevice::WriteOnly));
     old.write(QByteArray(4000, '#'));
     old.close();
-    m_seams->dialogs->answers.enqueue(path);
+    m_window->seams.dialogs->answers.enqueue(path);
 
     ManagedWindow *w = windows().show(window);
     for (const QString &e : entries)
         type(w, qPrintable(e.section(QLatin1Char('='), 0, 0)), e.section(QLatin1Char('='), 1));
     press(w, "cmdBuildMission");
 
-    QCOMPARE(m_seams->messages->texts, QStringList());
-    QCOMPARE(m_seams->dialogs->requests.size(), 1);
-    QCOMPARE(m_seams->dialogs->requests.constFirst().objectName, dialog);
+    QCOMPARE(m_window->seams.messages->texts, QStringList());
+    QCOMPARE(m_window->seams.dialogs->requests.size(), 1);
+    QCOMPARE(m_window->seams.dialogs->requests.constFirst().objectName, dialog);
     QCOMPARE(readAll(path), ::golden(golden));
     QVERIFY(!windows().existing(window)); // closed after the build
 }
@@ -234,8 +223,8 @@ void TestMissionWindows::validationKeepsWindow()
     for (const QString &e : entries)
         type(w, qPrintable(e.section(QLatin1Char('='), 0, 0)), e.section(QLatin1Char('='), 1));
     press(w, "cmdBuildMission");
-    QCOMPARE(m_seams->messages->texts, QStringList{message});
-    QVERIFY(m_seams->dialogs->requests.isEmpty()); // stopped before the dialog
+    QCOMPARE(m_window->seams.messages->texts, QStringList{message});
+    QVERIFY(m_window->seams.dialogs->requests.isEmpty()); // stopped before the dialog
     QCOMPARE(windows().existing(window), w);
     for (const QString &e : entries)
         QCOMPARE(text(w, qPrintable(e.section(QLatin1Char('='), 0, 0))), e.section(QLatin1Char('='), 1));
@@ -250,8 +239,8 @@ void TestMissionWindows::cancelledDialogKeepsContents()
     type(w, "txtDepth", QStringLiteral("20"));
     type(w, "txtSpeed", QStringLiteral("1.5"));
     press(w, "cmdBuildMission"); // no answer queued: the dialog is cancelled
-    QCOMPARE(m_seams->dialogs->requests.size(), 1);
-    QCOMPARE(m_seams->messages->texts, QStringList());
+    QCOMPARE(m_window->seams.dialogs->requests.size(), 1);
+    QCOMPARE(m_window->seams.messages->texts, QStringList());
     QCOMPARE(windows().existing(QStringLiteral("frmTransitMissionData")), w);
     QCOMPARE(text(w, "txtDepth"), QStringLiteral("20"));
     QCOMPARE(QDir(settings().missionsFolder).entryList(QDir::Files | QDir::Hidden), QStringList());
@@ -270,7 +259,7 @@ void TestMissionWindows::unwritableFolderReported()
     if (!lock.ok())
         QSKIP("this machine cannot make a folder unwritable for the test");
 
-    m_seams->dialogs->answers.enqueue(folder + QStringLiteral("/dive")); // bare name: .cfg is added
+    m_window->seams.dialogs->answers.enqueue(folder + QStringLiteral("/dive")); // bare name: .cfg is added
     ManagedWindow *w = open("frmTestMissionData");
     type(w, "txtHeading", QStringLiteral("90"));
     type(w, "txtDuration", QStringLiteral("300"));
@@ -278,8 +267,8 @@ void TestMissionWindows::unwritableFolderReported()
     press(w, "cmdBuildMission");
     lock.release();
 
-    QCOMPARE(m_seams->messages->texts.size(), 1);
-    const QString message = m_seams->messages->texts.constFirst();
+    QCOMPARE(m_window->seams.messages->texts.size(), 1);
+    const QString message = m_window->seams.messages->texts.constFirst();
     QVERIFY2(message.startsWith(QStringLiteral("The mission file %1 could not be written: ").arg(path)),
              qPrintable(message));
     QVERIFY2(!message.section(QStringLiteral("written: "), 1).isEmpty(), qPrintable(message));
@@ -290,7 +279,7 @@ void TestMissionWindows::unwritableFolderReported()
 
 void TestMissionWindows::freshContentsAfterBuildAndCancel()
 {
-    m_seams->dialogs->answers.enqueue(m_settings->path(QStringLiteral("w.cfg")));
+    m_window->seams.dialogs->answers.enqueue(m_window->settings.path(QStringLiteral("w.cfg")));
     ManagedWindow *w = open("frmWaypointMissionData");
     type(w, "txtLatitudeInt", QStringLiteral("10"));
     type(w, "cmbNS", QStringLiteral("S"));
@@ -298,7 +287,7 @@ void TestMissionWindows::freshContentsAfterBuildAndCancel()
     type(w, "txtDepth", QStringLiteral("10"));
     type(w, "txtSpeed", QStringLiteral("1"));
     press(w, "cmdBuildMission");
-    QVERIFY(readAll(m_settings->path(QStringLiteral("w.cfg"))).contains("latitude     = -10.7520566666667;\r\n"));
+    QVERIFY(readAll(m_window->settings.path(QStringLiteral("w.cfg"))).contains("latitude     = -10.7520566666667;\r\n"));
     test::flushDeletes();
     w = open("frmWaypointMissionData");
     QCOMPARE(text(w, "txtLatitudeInt"), QStringLiteral("36"));
@@ -310,7 +299,7 @@ void TestMissionWindows::freshContentsAfterBuildAndCancel()
     press(t, "cmdCancel");
     test::flushDeletes();
     QVERIFY(!windows().existing(QStringLiteral("frmTransitMissionData")));
-    QVERIFY(m_seams->dialogs->requests.size() == 1); // Cancel asks for nothing
+    QVERIFY(m_window->seams.dialogs->requests.size() == 1); // Cancel asks for nothing
     QCOMPARE(text(open("frmTransitMissionData"), "txtHeading"), QString());
 }
 

@@ -3,7 +3,7 @@
 #include "MissionTestSupport.h"
 #include "MissionWindows.h"
 #include "Settings.h"
-#include "TestDoubles.h"
+#include "WindowTest.h"
 #include "WindowManager.h"
 #include "frmMultipleSetpoints.h"
 #include "frmMultipleWaypoints.h"
@@ -136,7 +136,6 @@ class TestMultiLegWindows : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase() { mission::registerWindows(); }
     void init();
     void cleanup();
 
@@ -164,22 +163,17 @@ private slots:
     void transectStops();
 
 private:
-    std::unique_ptr<test::TempSettings> m_settings;
-    std::unique_ptr<test::Seams> m_seams;
+    std::optional<test::WindowTest> m_window;
 };
 
 void TestMultiLegWindows::init()
 {
-    m_settings = std::make_unique<test::TempSettings>();
-    m_seams = std::make_unique<test::Seams>();
+    m_window.emplace(mission::registerWindows);
 }
 
 void TestMultiLegWindows::cleanup()
 {
-    windows().unloadAll();
-    test::flushDeletes();
-    m_seams.reset();
-    m_settings.reset();
+    m_window.reset();
 }
 
 void TestMultiLegWindows::design_data()
@@ -291,12 +285,12 @@ void TestMultiLegWindows::goldenThroughWindows()
     QFETCH(QList<QStringList>, steps);
     QFETCH(QString, dialog);
     QFETCH(QString, golden);
-    const QString path = m_settings->path(QStringLiteral("out.cfg"));
+    const QString path = m_window->settings.path(QStringLiteral("out.cfg"));
     QFile old(path);
     QVERIFY(old.open(QIODevice::WriteOnly));
     old.write(QByteArray(5000, '#')); // replaced, never appended to
     old.close();
-    m_seams->dialogs->answers.enqueue(path);
+    m_window->seams.dialogs->answers.enqueue(path);
 
     ManagedWindow *w = windows().show(window);
     if (window == kTransect) {
@@ -306,13 +300,13 @@ void TestMultiLegWindows::goldenThroughWindows()
     } else {
         type(w, QStringLiteral("txtNumLegs"), steps.constFirst().constFirst().section(QLatin1Char('='), 1));
         for (qsizetype i = 1; i < steps.size(); ++i) {
-            QVERIFY(m_seams->dialogs->requests.isEmpty()); // asked only after the last leg
+            QVERIFY(m_window->seams.dialogs->requests.isEmpty()); // asked only after the last leg
             enter(w, steps.at(i));
         }
     }
-    QCOMPARE(m_seams->messages->texts, QStringList());
-    QCOMPARE(m_seams->dialogs->requests.size(), 1);
-    const FileDialogRequest request = m_seams->dialogs->requests.constFirst();
+    QCOMPARE(m_window->seams.messages->texts, QStringList());
+    QCOMPARE(m_window->seams.dialogs->requests.size(), 1);
+    const FileDialogRequest request = m_window->seams.dialogs->requests.constFirst();
     QCOMPARE(request.objectName, dialog);
     QCOMPARE(request.title, QStringLiteral("Save Mission File As"));
     QCOMPARE(request.filter, QStringLiteral("*.cfg"));
@@ -350,7 +344,7 @@ void TestMultiLegWindows::countPasted()
     ManagedWindow *w = windows().show(window);
     QVERIFY(entryHidden(w));
     paste(w, QStringLiteral("txtNumLegs"), text);
-    QCOMPARE(m_seams->messages->texts, message.isEmpty() ? QStringList() : QStringList{message});
+    QCOMPARE(m_window->seams.messages->texts, message.isEmpty() ? QStringList() : QStringList{message});
     auto *box = control<QLineEdit>(w, "txtNumLegs");
     if (count == kRefused) {
         QVERIFY(entryHidden(w));
@@ -393,7 +387,7 @@ void TestMultiLegWindows::countTypedOneThenTwo()
     QCOMPARE(box->text(), boxText);
     QCOMPARE(box->isEnabled(), enabled);
     QCOMPARE(wizardOf(w).numLegs(), count);
-    QCOMPARE(m_seams->messages->texts, messages);
+    QCOMPARE(m_window->seams.messages->texts, messages);
     QVERIFY(entryShown(w));
 }
 
@@ -465,7 +459,7 @@ void TestMultiLegWindows::emptyBoxMessages()
     w->activateWindow();
     paste(w, QStringLiteral("txtNumLegs"), QStringLiteral("2"));
     enter(w, entries);
-    QCOMPARE(m_seams->messages->texts, messages);
+    QCOMPARE(m_window->seams.messages->texts, messages);
     QCOMPARE(wizardOf(w).currentLeg(), messages.isEmpty() ? 1 : 0);
     if (messages.isEmpty())
         return;
@@ -479,7 +473,7 @@ void TestMultiLegWindows::hemisphereNotices()
     ManagedWindow *w = windows().show(kWaypoints);
     paste(w, QStringLiteral("txtNumLegs"), QStringLiteral("2"));
     enter(w, {"cmbNS=S", "cmbEW=E", "txtDuration=600", "txtDepth=20", "txtSpeed=1.5"});
-    QCOMPARE(m_seams->messages->texts,
+    QCOMPARE(m_window->seams.messages->texts,
              (QStringList{"Do you really want to go to the southern hemisphere?.",
                           "So you really want to go to the hemisphere hemisphere?."}));
     const mission::WaypointLeg first = waypointWizard(w).legs()[0];
@@ -487,11 +481,11 @@ void TestMultiLegWindows::hemisphereNotices()
     QVERIFY(first.longitude > 0);
 
     // Lower-case s: north, and no notice.
-    m_seams->messages->texts.clear();
+    m_window->seams.messages->texts.clear();
     enter(w, {"txtLatitudeInt=10", "txtLatitudeMinutes=0", "cmbNS=s", "txtLongitudeInt=20", "txtLongitudeMinutes=0",
               "cmbEW=W", "txtDuration=1", "txtDepth=1", "txtSpeed=1"});
-    QCOMPARE(m_seams->dialogs->requests.size(), 1); // the last waypoint: the file is asked for
-    QCOMPARE(m_seams->messages->texts.size(), 1);   // only the note that the save was cancelled
+    QCOMPARE(m_window->seams.dialogs->requests.size(), 1); // the last waypoint: the file is asked for
+    QCOMPARE(m_window->seams.messages->texts.size(), 1);   // only the note that the save was cancelled
     const mission::WaypointLeg second = waypointWizard(w).legs()[1];
     QCOMPARE(second.latitude, 10.0);
     QCOMPARE(second.longitude, -20.0);
@@ -514,7 +508,7 @@ void TestMultiLegWindows::waypointCountChangedMidEntry()
     QCOMPARE(caption(w, "lblLat"), QStringLiteral("Enter latitude of waypoint 2"));
     QCOMPARE(caption(w, "lblDuration"), QStringLiteral("Enter duration (s) for waypoint 2"));
     QCOMPARE(waypointWizard(w).legs()[0].latitude, 2.0);
-    QCOMPARE(m_seams->messages->texts, QStringList());
+    QCOMPARE(m_window->seams.messages->texts, QStringList());
 }
 
 void TestMultiLegWindows::saveCancelledThenCompleted_data()
@@ -541,8 +535,8 @@ void TestMultiLegWindows::saveCancelledThenCompleted()
                   "txtDuration=900", "txtDepth=30", "txtSpeed=1.5"});
     }
     // The dialog is cancelled (no answer queued): every leg stays.
-    QCOMPARE(m_seams->dialogs->requests.size(), 1);
-    QCOMPARE(m_seams->messages->texts,
+    QCOMPARE(m_window->seams.dialogs->requests.size(), 1);
+    QCOMPARE(m_window->seams.messages->texts,
              QStringList{QStringLiteral("The mission file was not saved. Everything entered is kept: press \"%1\" "
                                         "to choose a file name again, or \"Cancel\" to discard it.").arg(next)});
     QCOMPARE(windows().existing(window), w);
@@ -550,11 +544,11 @@ void TestMultiLegWindows::saveCancelledThenCompleted()
     QCOMPARE(filesIn(settings().missionsFolder), QStringList());
 
     // The next press asks again, with the boxes left empty.
-    const QString path = m_settings->path(QStringLiteral("again.cfg"));
-    m_seams->dialogs->answers.enqueue(path);
+    const QString path = m_window->settings.path(QStringLiteral("again.cfg"));
+    m_window->seams.dialogs->answers.enqueue(path);
     press(w, QStringLiteral("cmdContinue"));
-    QCOMPARE(m_seams->dialogs->requests.size(), 2);
-    QCOMPARE(m_seams->messages->texts.size(), 1);
+    QCOMPARE(m_window->seams.dialogs->requests.size(), 2);
+    QCOMPARE(m_window->seams.messages->texts.size(), 1);
     QCOMPARE(readAll(path), ::golden(golden));
     QVERIFY(!windows().existing(window));
 }
@@ -566,11 +560,11 @@ void TestMultiLegWindows::cancelDiscards()
     ManagedWindow *w = windows().show(kSetpoints);
     paste(w, QStringLiteral("txtNumLegs"), QStringLiteral("1"));
     enter(w, setpointLeg("90", "600", "20", "1.5"));
-    QCOMPARE(m_seams->dialogs->requests.size(), 1);
+    QCOMPARE(m_window->seams.dialogs->requests.size(), 1);
     press(w, QStringLiteral("cmdCancel"));
     test::flushDeletes();
     QVERIFY(!windows().existing(kSetpoints));
-    QCOMPARE(m_seams->dialogs->requests.size(), 1);
+    QCOMPARE(m_window->seams.dialogs->requests.size(), 1);
     QCOMPARE(filesIn(settings().missionsFolder), QStringList());
 
     w = windows().show(kSetpoints);
@@ -584,7 +578,7 @@ void TestMultiLegWindows::cancelDiscards()
     press(t, QStringLiteral("cmdCancel"));
     test::flushDeletes();
     QVERIFY(!windows().existing(kTransect));
-    QCOMPARE(m_seams->dialogs->requests.size(), 1);
+    QCOMPARE(m_window->seams.dialogs->requests.size(), 1);
 }
 
 void TestMultiLegWindows::transectStops_data()
@@ -626,8 +620,8 @@ void TestMultiLegWindows::transectStops()
     for (const QString &e : entries)
         type(w, e.section(QLatin1Char('='), 0, 0), e.section(QLatin1Char('='), 1));
     press(w, QStringLiteral("cmdBuildMission"));
-    QCOMPARE(m_seams->messages->texts, message.isEmpty() ? QStringList() : QStringList{message});
-    QCOMPARE(m_seams->dialogs->requests.size(), cancel ? 1 : 0);
+    QCOMPARE(m_window->seams.messages->texts, message.isEmpty() ? QStringList() : QStringList{message});
+    QCOMPARE(m_window->seams.dialogs->requests.size(), cancel ? 1 : 0);
     QCOMPARE(windows().existing(kTransect), w);
     for (const QString &e : entries)
         QCOMPARE(control<QLineEdit>(w, e.section(QLatin1Char('='), 0, 0))->text(), e.section(QLatin1Char('='), 1));

@@ -53,6 +53,9 @@ public:
         return QStringLiteral("host=%1 port=5432 user=bravik dbname=postgres").arg(m_dir.path());
     }
 
+    // The server's local socket (what a proxy in front of it forwards to).
+    QString socket() const { return m_dir.filePath(QStringLiteral(".s.PGSQL.5432")); }
+
     // The port is fixed (only the socket's name carries it): PGPORT, which
     // pg_virtualenv sets for its own server, must not move this one.
     bool start()
@@ -66,11 +69,12 @@ public:
                     QStringLiteral("-w"), QStringLiteral("start")});
     }
     // "fast": the way a server is shut down for maintenance; clients get
-    // "terminating connection due to administrator command".
-    bool stop()
+    // "terminating connection due to administrator command".  "immediate":
+    // as if the machine lost power; clients find the connection closed.
+    bool stop(const QString &mode = QStringLiteral("fast"))
     {
         return run(m_bin + QStringLiteral("/pg_ctl"),
-                   {QStringLiteral("-D"), data(), QStringLiteral("-m"), QStringLiteral("fast"), QStringLiteral("-w"),
+                   {QStringLiteral("-D"), data(), QStringLiteral("-m"), mode, QStringLiteral("-w"),
                     QStringLiteral("stop")});
     }
 

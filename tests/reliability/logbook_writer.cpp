@@ -15,12 +15,20 @@
 // A refused store ends it with status 3 and the engine's message, unless
 // --retry is given: then it leaves the row again (as a user would, once
 // the message is read) every 50 ms for up to a minute.
+//
+// Like the program's logbook service, it waits for another program's write
+// lock by trying every few milliseconds, not with the engine's own growing
+// pauses (with four writers taking turns, a pause of 100 ms can miss every
+// turn for longer than the engine's five seconds); it gives up only after
+// five minutes.
 
 #include "Database.h"
+#include "NativeHandle.h"
 #include "RecordCursor.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QThread>
 #include <cstdio>
 #include <cstring>
@@ -86,6 +94,9 @@ int main(int argc, char **argv)
         if (!db)
             QThread::msleep(50);
     }
+    QElapsedTimer running;
+    running.start();
+    native::setLockWait(db->connection(), [&running] { return running.hasExpired(300000); });
     RecordCursor cursor(*db, QStringLiteral("Miscellaneous"));
     if (!cursor.open()) {
         std::fprintf(stderr, "refused: cannot open the table: %s\n", qPrintable(cursor.lastError()));

@@ -1,13 +1,12 @@
 // "Submit Log Entry": the dispatch on the category text and the stamped new
 // row, on a real temporary logbook.
 
-#include "LogbookProbe.h"
 #include "RecordCursor.h"
 #include "RecordWindow.h"
 #include "RecordWindows.h"
 #include "Settings.h"
 #include "Submission.h"
-#include "TestDoubles.h"
+#include "WindowTest.h"
 #include "WindowManager.h"
 
 #include <QDateTime>
@@ -16,7 +15,6 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTest>
-#include <memory>
 
 using namespace bravik;
 using bravik::test::LogbookProbe;
@@ -25,9 +23,22 @@ class TestSubmission : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<test::TempSettings> m_settings;
-    std::unique_ptr<test::Seams> m_seams;
-    std::unique_ptr<LogbookProbe> m_probe;
+    std::optional<test::WindowTest> m_window;
+
+    // Submits as the button does, and waits for the window to answer.
+    static void submit(const QString &category, const QString &clock, const QString &who)
+    {
+        submitLogEntry(category, clock, who);
+        QVERIFY(test::waitForLogbook());
+    }
+
+    // Closes the window and waits until it is gone (its row stored).
+    static void unloaded(const QString &window)
+    {
+        windows().unload(window);
+        QTRY_VERIFY_WITH_TIMEOUT(!windows().existing(window), 20000);
+        test::flushDeletes();
+    }
 
     static QString text(const QString &window, const char *box)
     {
@@ -39,24 +50,12 @@ class TestSubmission : public QObject
 private Q_SLOTS:
     void init()
     {
-        m_settings = std::make_unique<test::TempSettings>();
-        m_seams = std::make_unique<test::Seams>();
-        m_probe = std::make_unique<LogbookProbe>();
-        windows().reset();
-        logbook::registerWindows();
-        test::registerStub("frmLogMain");
-        test::registerStub("frmInvalidEntry");
-        test::registerStub("frmSelectTemplate");
+        m_window.emplace(logbook::registerWindows,
+                         QStringList{QStringLiteral("frmLogMain"), QStringLiteral("frmInvalidEntry"),
+                                     QStringLiteral("frmSelectTemplate")});
     }
 
-    void cleanup()
-    {
-        windows().reset();
-        test::flushDeletes();
-        m_probe.reset();
-        m_seams.reset();
-        m_settings.reset();
-    }
+    void cleanup() { m_window.reset(); }
 
     void recordCategories_data()
     {
@@ -80,7 +79,7 @@ private Q_SLOTS:
         QFETCH(QString, table);
 
         const QDateTime before = QDateTime::currentDateTimeUtc().addSecs(-1);
-        submitLogEntry(category, "07/03/2024 14:05:09", "Ada");
+        submit(category, "07/03/2024 14:05:09", "Ada");
         const QDateTime after = QDateTime::currentDateTimeUtc().addSecs(1);
         QCOMPARE(windows().loadedWindows(), QStringList{window});
         QVERIFY(windows().existing(window)->isVisible());
@@ -88,20 +87,19 @@ private Q_SLOTS:
         QCOMPARE(text(window, "txtSubmittedBy"), QStringLiteral("Ada"));
 
         // Stored on leaving with nothing else typed, in its own table only.
-        windows().unload(window);
-        test::flushDeletes();
-        QCOMPARE(m_probe->count(table), 1);
-        QCOMPARE(m_probe->totalRows(), 1);
-        QCOMPARE(m_probe->field(table, "Date/Time").toString(), QStringLiteral("07/03/2024 14:05:09"));
-        QCOMPARE(m_probe->field(table, "SubmittedBy").toString(), QStringLiteral("Ada"));
-        QVERIFY(m_seams->messages->texts.isEmpty());
+        unloaded(window);
+        QCOMPARE(m_window->probe.count(table), 1);
+        QCOMPARE(m_window->probe.totalRows(), 1);
+        QCOMPARE(m_window->probe.field(table, "Date/Time").toString(), QStringLiteral("07/03/2024 14:05:09"));
+        QCOMPARE(m_window->probe.field(table, "SubmittedBy").toString(), QStringLiteral("Ada"));
+        QVERIFY(m_window->seams.messages->texts.isEmpty());
         // The hidden stamp: the moment of the submission in UTC, whatever
         // the clock box said, and this computer.
-        const QString stamped = m_probe->field(table, "StampedAtUtc").toString();
+        const QString stamped = m_window->probe.field(table, "StampedAtUtc").toString();
         QVERIFY2(stamped.endsWith(QLatin1Char('Z')), qPrintable(stamped));
         const QDateTime at = QDateTime::fromString(stamped, Qt::ISODate);
         QVERIFY2(at >= before && at <= after, qPrintable(stamped));
-        QCOMPARE(m_probe->field(table, "Workstation").toString(), QSysInfo::machineHostName());
+        QCOMPARE(m_window->probe.field(table, "Workstation").toString(), QSysInfo::machineHostName());
     }
 
     void otherTexts_data()
@@ -120,12 +118,13 @@ private Q_SLOTS:
     {
         QFETCH(QString, category);
         QFETCH(QString, shown);
-        submitLogEntry(category, "07/03/2024 14:05:09", "Ada");
+        submit(category, "07/03/2024 14:05:09", "Ada");
         QCOMPARE(windows().loadedWindows(), QStringList{shown});
         QVERIFY(windows().existing(shown)->isVisible());
         windows().unloadAll();
+        QTRY_VERIFY_WITH_TIMEOUT(windows().loadedWindows().isEmpty(), 20000);
         test::flushDeletes();
-        QCOMPARE(m_probe->totalRows(), 0);
+        QCOMPARE(m_window->probe.totalRows(), 0);
     }
 
     void buildMissionWithoutChooserDoesNothing()
@@ -133,85 +132,84 @@ private Q_SLOTS:
         windows().reset();
         logbook::registerWindows();
         test::registerStub("frmInvalidEntry");
-        submitLogEntry("Build Mission", "t", "Ada");
+        submit("Build Mission", "t", "Ada");
         QVERIFY(windows().loadedWindows().isEmpty());
     }
 
     void twoPressesMakeTwoRows()
     {
-        submitLogEntry("Battery Charge", "t1", "Ada");
+        submit("Battery Charge", "t1", "Ada");
         QTest::keyClicks(windows().existing("frmBatteryCharge")->findChild<QLineEdit *>("txtBat1SN"), "B-17");
-        submitLogEntry("Battery Charge", "t2", "Ben");
+        submit("Battery Charge", "t2", "Ben");
         QCOMPARE(text("frmBatteryCharge", "txtTime"), QStringLiteral("t2"));
         QCOMPARE(text("frmBatteryCharge", "txtBat1SN"), QString());
-        QCOMPARE(m_probe->count("BatteryCharge"), 1);   // the first, stored by the second press
-        windows().unload("frmBatteryCharge");
-        test::flushDeletes();
-        QCOMPARE(m_probe->count("BatteryCharge"), 2);
-        QCOMPARE(m_probe->sql("SELECT group_concat(\"Date/Time\" || \"SubmittedBy\" || coalesce(\"Batt1SN\", '-'), ',') "
+        QCOMPARE(m_window->probe.count("BatteryCharge"), 1);   // the first, stored by the second press
+        unloaded("frmBatteryCharge");
+        QCOMPARE(m_window->probe.count("BatteryCharge"), 2);
+        QCOMPARE(m_window->probe.sql("SELECT group_concat(\"Date/Time\" || \"SubmittedBy\" || coalesce(\"Batt1SN\", '-'), ',') "
                               "FROM \"BatteryCharge\"").toString(),
                  QStringLiteral("t1AdaB-17,t2Ben-"));
     }
 
     void editedRowStoredBeforeNewRow()
     {
-        submitLogEntry("Miscellaneous", "t1", "Ada");
-        windows().unload("frmMisc");
-        test::flushDeletes();
+        submit("Miscellaneous", "t1", "Ada");
+        unloaded("frmMisc");
 
         // Reopened on the stored row and edited there, then submitted again.
         QWidget *w = windows().show("frmMisc");
+        QVERIFY(test::waitForLogbook());
         QCOMPARE(text("frmMisc", "txtTime"), QStringLiteral("t1"));
         QTest::keyClicks(w->findChild<QPlainTextEdit *>("txtNote"), "amended");
-        submitLogEntry("Miscellaneous", "t2", "Ben");
-        QCOMPARE(m_probe->field("Miscellaneous", "Note").toString(), QStringLiteral("amended"));
+        submit("Miscellaneous", "t2", "Ben");
+        QCOMPARE(m_window->probe.field("Miscellaneous", "Note").toString(), QStringLiteral("amended"));
         QCOMPARE(w->findChild<QPlainTextEdit *>("txtNote")->toPlainText(), QString());
-        windows().unload("frmMisc");
-        test::flushDeletes();
-        QCOMPARE(m_probe->count("Miscellaneous"), 2);
-        QCOMPARE(m_probe->field("Miscellaneous", "Date/Time", 1).toString(), QStringLiteral("t2"));
+        unloaded("frmMisc");
+        QCOMPARE(m_window->probe.count("Miscellaneous"), 2);
+        QCOMPARE(m_window->probe.field("Miscellaneous", "Date/Time", 1).toString(), QStringLiteral("t2"));
     }
 
     void emptyStampStillMakesEntry()
     {
         // Within the clock's first second and with no submitter chosen.
-        submitLogEntry("Task List", "", "");
-        windows().unload("frmTaskList");
-        test::flushDeletes();
-        QCOMPARE(m_probe->count("TaskList"), 1);
-        QCOMPARE(m_probe->field("TaskList", "Date/Time").toString(), QString());
-        QCOMPARE(m_probe->field("TaskList", "SubmittedBy").toString(), QString());
+        submit("Task List", "", "");
+        unloaded("frmTaskList");
+        QCOMPARE(m_window->probe.count("TaskList"), 1);
+        QCOMPARE(m_window->probe.field("TaskList", "Date/Time").toString(), QString());
+        QCOMPARE(m_window->probe.field("TaskList", "SubmittedBy").toString(), QString());
     }
 
     void severalWindowsSideBySide()
     {
-        submitLogEntry("Weather Observation", "t1", "Ada");
-        submitLogEntry("Run Mission", "t2", "Ben");
+        submit("Weather Observation", "t1", "Ada");
+        submit("Run Mission", "t2", "Ben");
         QCOMPARE(windows().loadedWindows(), (QStringList{"frmMission", "frmWeatherObservation"}));
         windows().unloadAll();
+        QTRY_VERIFY_WITH_TIMEOUT(windows().loadedWindows().isEmpty(), 20000);
         test::flushDeletes();
-        QCOMPARE(m_probe->count("WeatherObservation"), 1);
-        QCOMPARE(m_probe->count("MissionData"), 1);
+        QCOMPARE(m_window->probe.count("WeatherObservation"), 1);
+        QCOMPARE(m_window->probe.count("MissionData"), 1);
     }
 
     void unreachableLogbook()
     {
-        QFile blocker(m_settings->path("blocker"));
+        QFile blocker(m_window->settings.path("blocker"));
         QVERIFY(blocker.open(QIODevice::WriteOnly));
         blocker.close();
         Settings s = settings();
-        s.database = m_settings->path("blocker/logbook.sqlite");
+        s.database = m_window->settings.path("blocker/logbook.sqlite");
         setSettings(s);
 
-        submitLogEntry("Miscellaneous", "t1", "Ada");
+        submit("Miscellaneous", "t1", "Ada");
+        QTRY_COMPARE(m_window->seams.messages->texts.size(), 1);
+        QTRY_VERIFY(windows().loadedWindows().isEmpty());
         test::flushDeletes();
-        QCOMPARE(m_seams->messages->texts.size(), 1);
         QVERIFY(windows().loadedWindows().isEmpty());
 
         // Once the logbook can be reached, the next press works.
-        s.database = m_settings->path("db/logbook.sqlite");
+        s.database = m_window->settings.path("db/logbook.sqlite");
         setSettings(s);
-        submitLogEntry("Miscellaneous", "t2", "Ada");
+        submit("Miscellaneous", "t2", "Ada");
         QCOMPARE(text("frmMisc", "txtTime"), QStringLiteral("t2"));
     }
 };

@@ -1,6 +1,7 @@
 #include "TestDoubles.h"
 #include "TestPostgres.h"
 
+#include "LogbookService.h"
 #include "RecordFront.h"
 #include "Settings.h"
 #include "WindowManager.h"
@@ -8,7 +9,12 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QEvent>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QPrinter>
+#include <QTest>
 
 namespace bravik::test {
 
@@ -60,7 +66,7 @@ bool ScriptedCommandRunner::startRecorded(const QString &program, const QStringL
     return true;
 }
 
-bool ScriptedTextPrompts::ask(QWidget *, const QString &, const QString &label, QString *text)
+bool ScriptedTextPrompts::ask(QWidget *parent, const QString &title, const QString &label, QString *text)
 {
     labels << label;
     if (answers.isEmpty())
@@ -68,7 +74,23 @@ bool ScriptedTextPrompts::ask(QWidget *, const QString &, const QString &label, 
     const QString answer = answers.dequeue();
     if (answer.isNull())
         return false;
-    *text = answer;
+    if (!throughDialog) {
+        *text = answer;
+        return true;
+    }
+    const std::unique_ptr<QInputDialog> dialog(makeTextPromptDialog(parent, title, label, *text));
+    dialog->show();
+    auto *line = dialog->findChild<QLineEdit *>();
+    if (!line)
+        return false;
+    line->setFocus();
+    QGuiApplication::clipboard()->setText(answer);
+    QTest::keyClick(line, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(line, Qt::Key_V, Qt::ControlModifier);
+    QTest::keyClick(line, Qt::Key_Return);
+    if (dialog->result() != QDialog::Accepted)
+        return false;
+    *text = dialog->textValue();
     return true;
 }
 
@@ -89,15 +111,30 @@ Seams::Seams()
     auto p = std::make_unique<ScriptedTextPrompts>();
     prompts = p.get();
     setTextPrompts(std::move(p));
+    auto u = std::make_unique<ScriptedUrlOpener>();
+    urls = u.get();
+    setUrlOpener(std::move(u));
+}
+
+bool ScriptedUrlOpener::open(const QUrl &url)
+{
+    opened << url;
+    return opens;
 }
 
 Seams::~Seams()
 {
+    // The logbook's answers to what the windows asked (a store as a window
+    // closes) may still tell something: they come while the doubles are
+    // still there.
+    waitForLogbook();
+    flushDeletes();
     setMessageBoxes(nullptr);
     setFileDialogs(nullptr);
     setCommandRunner(nullptr);
     setPrintDialogs(nullptr);
     setTextPrompts(nullptr);
+    setUrlOpener(nullptr);
 }
 
 TempSettings::TempSettings()
@@ -116,16 +153,18 @@ TempSettings::TempSettings()
         s.database = schema->location();
     }
     setSettings(s);
-    // The logbook answers on a thread of its own; these tests see each
-    // answer before the call that asked for it returns, as a quick logbook
-    // gives it.  Tests of waiting set no patience.
-    logbook::RecordFront::setPatience(std::chrono::seconds(30));
+    logbook::LogbookService::setStatementTimeout(std::chrono::milliseconds(s.statementTimeoutMs));
 }
 
 TempSettings::~TempSettings()
 {
+    // The logbook's service goes with it: what it still has to store gets
+    // its few seconds, and its threads end.
+    bool finished = true;
+    logbook::LogbookService::shutdownAll(std::chrono::seconds(10), &finished);
+    if (!finished)
+        qWarning("a logbook thread was still busy when the test's logbook went");
     setSettings(Settings::defaults());
-    logbook::RecordFront::setPatience(std::chrono::milliseconds(0));
 }
 
 void flushDeletes()
@@ -133,6 +172,21 @@ void flushDeletes()
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QCoreApplication::processEvents();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+bool waitForLogbook(int ms)
+{
+    return QTest::qWaitFor(
+        [] {
+            for (logbook::RecordFront *f : logbook::RecordFront::all())
+                if (f->isBusy())
+                    return false;
+            for (logbook::LogbookService *s : logbook::LogbookService::all())
+                if (s->outstanding() > 0)
+                    return false;
+            return true;
+        },
+        ms);
 }
 
 } // namespace bravik::test

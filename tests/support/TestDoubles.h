@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QQueue>
+#include <QUrl>
 #include <functional>
 #include <memory>
 
@@ -60,17 +61,30 @@ public:
 };
 
 // Answers text prompts from a queue; a null QString (or an empty queue)
-// answers "cancelled".  Every prompt's label is kept.
+// answers "cancelled".  Every prompt's label is kept.  With throughDialog
+// the answer is pasted into the real prompt's line (shown, not modal) and
+// Enter pressed there, so the answer is what that line took.
 class ScriptedTextPrompts : public TextPrompts
 {
 public:
     bool ask(QWidget *parent, const QString &title, const QString &label, QString *text) override;
     QQueue<QString> answers;
     QStringList labels;
+    bool throughDialog = false;
 };
 
-// Installs the five doubles for the life of the object and restores the
-// real seams afterwards.  The pointers stay owned by the seam registry.
+// Records what was to be opened; answers `opens`.
+class ScriptedUrlOpener : public UrlOpener
+{
+public:
+    bool open(const QUrl &url) override;
+    QList<QUrl> opened;
+    bool opens = true;
+};
+
+// Installs the six doubles for the life of the object and restores the
+// real seams afterwards, once the logbook has answered what the windows
+// asked of it.  The pointers stay owned by the seam registry.
 class Seams
 {
 public:
@@ -81,6 +95,7 @@ public:
     ScriptedCommandRunner *commands;
     ScriptedPrintDialogs *printing;
     ScriptedTextPrompts *prompts;
+    ScriptedUrlOpener *urls;
 };
 
 // A temporary home for the program's settings: a database file and a
@@ -102,5 +117,10 @@ public:
 
 // Runs deferred deletions so unloaded windows are really gone.
 void flushDeletes();
+
+// Handles events until the logbook has answered everything asked of it:
+// every record window's requests and every job of the logbook service (as
+// a person waits for the window to answer).  False after `ms`.
+bool waitForLogbook(int ms = 20000);
 
 } // namespace bravik::test

@@ -86,6 +86,33 @@ PostgresSchema::~PostgresSchema()
         QSqlQuery(db).exec(QStringLiteral("DROP SCHEMA IF EXISTS \"%1\" CASCADE").arg(m_name));
 }
 
+PostgresDatabase::PostgresDatabase(const QString &clauses)
+{
+    static std::atomic<int> counter{0};
+    m_name = QStringLiteral("bravik_test_db_%1_%2").arg(QCoreApplication::applicationPid()).arg(++counter);
+    QSqlDatabase db = admin(&m_error);
+    if (!m_error.isEmpty())
+        return;
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral("CREATE DATABASE \"%1\" %2").arg(m_name, clauses)))
+        m_error = q.lastError().text();
+}
+
+PostgresDatabase::~PostgresDatabase()
+{
+    // Every connection to it has to be closed before; one left open keeps it.
+    QString error;
+    QSqlDatabase db = admin(&error);
+    if (error.isEmpty())
+        QSqlQuery(db).exec(QStringLiteral("DROP DATABASE IF EXISTS \"%1\" WITH (FORCE)").arg(m_name));
+}
+
+QString PostgresDatabase::location() const
+{
+    // The server's own options with the database named last, which wins.
+    return postgresServer() + QStringLiteral(" dbname=%1").arg(m_name);
+}
+
 QString PostgresSchema::location() const
 {
     return postgresServer() + QStringLiteral(" options='-csearch_path=%1 -cclient_min_messages=warning'").arg(m_name);

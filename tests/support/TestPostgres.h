@@ -39,4 +39,25 @@ private:
     QString m_error;
 };
 
+// A database of its own on the test server, made with the given clauses
+// of CREATE DATABASE ("ENCODING 'SQL_ASCII' …") and dropped at the end.
+class PostgresDatabase
+{
+public:
+    explicit PostgresDatabase(const QString &clauses);
+    ~PostgresDatabase();
+    PostgresDatabase(const PostgresDatabase &) = delete;
+    PostgresDatabase &operator=(const PostgresDatabase &) = delete;
+
+    bool isValid() const { return m_error.isEmpty(); }
+    QString error() const { return m_error; }
+    QString name() const { return m_name; }
+    // A libpq connection string for it.
+    QString location() const;
+
+private:
+    QString m_name;
+    QString m_error;
+};
+
 } // namespace bravik::test

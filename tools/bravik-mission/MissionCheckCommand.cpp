@@ -1,20 +1,26 @@
 #include "MissionCheckCommand.h"
 
+#include "Coastline.h"
 #include "MissionCheck.h"
 #include "Settings.h"
 
 #include <QFile>
 #include <QFileInfo>
+#include <cmath>
+#include <optional>
 
 using namespace bravik;
 
 namespace {
 
 const char *kUsage =
-    "Usage: bravik-mission check [--config FILE] MISSION.cfg...\n"
+    "Usage: bravik-mission check [--config FILE] [--water-depth METRES] MISSION.cfg...\n"
     "Checks mission scripts as the review window does and prints, for each file, its\n"
     "summary and one line per finding: FILE:LINE: error|warning: TEXT (line 0: the whole\n"
     "file).  The vehicle limits come from the [vehicle] section of the settings file.\n"
+    "Waypoints and legs are checked against the installed GSHHG shoreline (the finest\n"
+    "resolution installed, named in the summary).  --water-depth: a leg deeper than\n"
+    "this less the script's minimum altitude is an error.\n"
     "Exit status: 0 no file has an error, 1 some file has one, 2 usage error.\n";
 
 constexpr qint64 kMaxBytes = 4 * 1024 * 1024;
@@ -26,6 +32,20 @@ CheckCommandResult runCheckCommand(const QStringList &arguments)
     CheckCommandResult r;
     QString config;
     QStringList files;
+    std::optional<double> waterDepth;
+    auto takeDepth = [&](const QString &text) {
+        bool ok = false;
+        const double v = text.trimmed().toDouble(&ok);
+        if (!ok || !(v > 0.0) || !std::isfinite(v)) {
+            r.exitCode = 2;
+            r.standardError = QStringLiteral("bravik-mission check: --water-depth needs a positive number of metres, not \"%1\".\n")
+                                  .arg(text)
+                              + QLatin1String(kUsage);
+            return false;
+        }
+        waterDepth = v;
+        return true;
+    };
     bool optionsDone = false;
     for (int i = 0; i < arguments.size(); ++i) {
         const QString &a = arguments.at(i);
@@ -44,6 +64,17 @@ CheckCommandResult runCheckCommand(const QStringList &arguments)
             config = arguments.at(++i);
         } else if (!optionsDone && a.startsWith(QLatin1String("--config="))) {
             config = a.mid(9);
+        } else if (!optionsDone && a == QLatin1String("--water-depth")) {
+            if (i + 1 >= arguments.size()) {
+                r.exitCode = 2;
+                r.standardError = QStringLiteral("bravik-mission check: --water-depth needs a number of metres.\n") + QLatin1String(kUsage);
+                return r;
+            }
+            if (!takeDepth(arguments.at(++i)))
+                return r;
+        } else if (!optionsDone && a.startsWith(QLatin1String("--water-depth="))) {
+            if (!takeDepth(a.mid(14)))
+                return r;
         } else if (!optionsDone && a.startsWith(QLatin1Char('-')) && a != QLatin1String("-")) {
             r.exitCode = 2;
             r.standardError = QStringLiteral("bravik-mission check: unknown option %1.\n").arg(a) + QLatin1String(kUsage);
@@ -68,6 +99,9 @@ CheckCommandResult runCheckCommand(const QStringList &arguments)
     for (const QString &p : problems)
         r.standardError += QStringLiteral("bravik-mission check: %1\n").arg(p);
     const mission::VehicleLimits limits = mission::vehicleLimits(s);
+    mission::CheckContext context;
+    context.waterDepth = waterDepth;
+    context.coastline = &chart::Coastline::forFolder(s.chartCoastlineFolder);
 
     QString out;
     bool anyError = false;
@@ -93,11 +127,13 @@ CheckCommandResult runCheckCommand(const QStringList &arguments)
             anyError = true;
             continue;
         }
-        const mission::MissionCheck check = mission::checkMissionBytes(bytes, limits);
-        out += QStringLiteral("%1: %2; %3 error(s), %4 warning(s)\n")
-                   .arg(file, check.summary())
-                   .arg(check.errorCount())
-                   .arg(check.warningCount());
+        const mission::MissionCheck check = mission::checkMissionBytes(bytes, limits, std::nullopt, context);
+        const auto counted = [](int n, const char *one) {
+            return QStringLiteral("%1 %2%3").arg(n).arg(QLatin1String(one), n == 1 ? QString() : QStringLiteral("s"));
+        };
+        out += QStringLiteral("%1: %2; %3, %4\n")
+                   .arg(file, check.summary(), counted(check.errorCount(), "error"),
+                        counted(check.warningCount(), "warning"));
         for (const mission::Finding &f : check.findings)
             out += QStringLiteral("%1:%2: %3: %4%5\n")
                        .arg(file)
