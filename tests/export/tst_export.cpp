@@ -8,6 +8,7 @@
 #include "LaunchLog.h"
 #include "FileIdentity.h"
 #include "LogbookFixture.h"
+#include "LogbookService.h"
 #include "NativeHandle.h"
 
 #include <QDir>
@@ -124,6 +125,15 @@ class ExportTest : public QObject
     }
 
 private Q_SLOTS:
+    // The logbook service's threads end as they do when the program quits,
+    // and what the reports drew on them (their fonts) goes with them.
+    void cleanupTestCase()
+    {
+        bool finished = false;
+        LogbookService::shutdownAll(std::chrono::seconds(10), &finished);
+        QVERIFY(finished);
+    }
+
     void initTestCase()
     {
         const QString skip = LogbookFile::skipReason();
