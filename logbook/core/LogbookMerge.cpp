@@ -547,6 +547,7 @@ private:
                 return failOn(dst, q);
         }
         ++done.changed;
+        done.changedEntries.append({def.name, s.intoKey});
         return writeHistory(theirs, s.intoKey);
     }
 

@@ -3,7 +3,9 @@
 #include "AccessLogbook.h"
 #include "Database.h"
 
+#include <QList>
 #include <QString>
+#include <utility>
 #include <optional>
 
 namespace bravik::logbook {
@@ -20,6 +22,9 @@ struct MergeSummary
     // come over as it stood there, a line each.
     qint64 likelyDuplicates = 0;
     QStringList notes;
+    // The entries it had that took changes, by table and key there, so a
+    // window showing one can show its new values.
+    QList<std::pair<QString, qint64>> changedEntries;
 
     // "312 new entries, 14 changed, 2 conflicts, nothing removed", then a
     // line for the likely duplicates and each note, when there are any.

@@ -14,6 +14,9 @@ namespace bravik::logbook {
 
 namespace {
 
+// The most entries changed by one exchange that are announced one by one.
+constexpr qsizetype kAnnouncedAtMost = 1000;
+
 QList<LogbookSync *> &instances()
 {
     static QList<LogbookSync *> all;
@@ -91,7 +94,7 @@ bool entryIds(Database &db, QSet<QString> *ids, QString *error)
 // of the server into it, records the outcome in SyncState and counts what
 // waits and what conflicts.
 std::optional<SyncStatus> settle(JobContext &c, const DatabaseLocation &mirror, const QString &server, Outcome outcome,
-                                 QString *error)
+                                 QString *error, QList<std::pair<QString, qint64>> *changedEntries = nullptr)
 {
     Database &db = c.database();
     const auto no = [&](const QSqlQuery &q) -> std::optional<SyncStatus> {
@@ -103,8 +106,10 @@ std::optional<SyncStatus> settle(JobContext &c, const DatabaseLocation &mirror, 
         QString why;
         Database *copy = c.otherDatabase(mirror, &why);
         MergeSummary summary;
-        if (copy && mergeLogbook(*copy, db, &summary, &why, MergeParts::Entries)
-            && mergeLogbook(*copy, db, &summary, &why, MergeParts::Attachments)) {
+        const bool entries = copy && mergeLogbook(*copy, db, &summary, &why, MergeParts::Entries);
+        if (entries && changedEntries)
+            *changedEntries = std::move(summary.changedEntries);
+        if (entries && mergeLogbook(*copy, db, &summary, &why, MergeParts::Attachments)) {
             agreedNow = nowUtc();
         } else {
             outcome.error = QStringLiteral("The copy of the shared logbook could not be brought into this one: %1").arg(why);
@@ -361,10 +366,19 @@ void LogbookSync::Private::settleAfter(const Outcome &outcome)
     const DatabaseLocation copy = mirror;
     const QString name = server.location;
     auto error = std::make_shared<QString>();
+    auto changed = std::make_shared<QList<std::pair<QString, qint64>>>();
     localClient->run(
-        longJob(), [copy, name, outcome, error](JobContext &c) { return settle(c, copy, name, outcome, error.get()); },
-        [this, error, outcome](const Answer<std::optional<SyncStatus>> &a) {
+        longJob(),
+        [copy, name, outcome, error, changed](JobContext &c) { return settle(c, copy, name, outcome, error.get(), changed.get()); },
+        [this, error, changed, outcome](const Answer<std::optional<SyncStatus>> &a) {
             exchanging = false;
+            // The entries that took changes from the server, for a list
+            // showing them; a great many (a first exchange after long
+            // apart) are left for the next search.
+            if (a.ok() && changed->size() <= kAnnouncedAtMost) {
+                for (const auto &[table, key] : std::as_const(*changed))
+                    localClient->service().announceChanged(table, key);
+            }
             take(a, *error);
             Q_EMIT q->exchanged(outcome.reached && a.ok() && a.value && status.lastError.isEmpty());
             if (again)

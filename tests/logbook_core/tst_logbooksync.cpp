@@ -3,6 +3,7 @@
 // on one, a second file otherwise.
 #include "LogbookCopy.h"
 #include "LogbookFixture.h"
+#include "LogbookService.h"
 #include "LogbookSync.h"
 
 #include <QElapsedTimer>
@@ -90,17 +91,18 @@ private Q_SLOTS:
         QTest::addColumn<QString>("after");         // ... after an exchange
         QTest::addColumn<QString>("conflicts");
         QTest::addColumn<QString>("maxDepth");      // in the file after
+        QTest::addColumn<bool>("announced");        // the file's mission entry took a change a list shows
         const QString upToDate = QStringLiteral("Shared logbook: up to date (%T)");
         QTest::newRow("entries made on both sides meet") << QStringList{"L new=boat", "S new=ship", "S new=ship 2"} << true
-            << "Shared logbook: 1 change waiting to be sent" << upToDate << "" << "10";
+            << "Shared logbook: 1 change waiting to be sent" << upToDate << "" << "10" << false;
         QTest::newRow("edits made here are sent") << QStringList{"L Max Depth=20", "L Notes=calm"} << true
-            << "Shared logbook: 2 changes waiting to be sent" << upToDate << "" << "20";
-        QTest::newRow("an edit made on the server comes") << QStringList{"S Max Depth=25"} << true << upToDate << upToDate << "" << "25";
+            << "Shared logbook: 2 changes waiting to be sent" << upToDate << "" << "20" << false;
+        QTest::newRow("an edit made on the server comes") << QStringList{"S Max Depth=25"} << true << upToDate << upToDate << "" << "25" << true;
         QTest::newRow("the same field changed on both") << QStringList{"L Max Depth=20", "S Max Depth=25"} << true
-            << "Shared logbook: 1 change waiting to be sent" << upToDate << "1 conflict to settle" << "25";
+            << "Shared logbook: 1 change waiting to be sent" << upToDate << "1 conflict to settle" << "25" << true;
         // A server never reached: nothing here is known to be there.
         QTest::newRow("server not reachable") << QStringList{"L new=boat"} << false << "Shared logbook: 3 changes waiting to be sent"
-            << "Shared logbook: 3 changes waiting to be sent; server not reachable since %T" << "" << "10";
+            << "Shared logbook: 3 changes waiting to be sent; server not reachable since %T" << "" << "10" << false;
     }
     void exchanges()
     {
@@ -110,6 +112,7 @@ private Q_SLOTS:
         QFETCH(QString, after);
         QFETCH(QString, conflicts);
         QFETCH(QString, maxDepth);
+        QFETCH(bool, announced);
         Pair p;
         DatabaseLocation server = p.server.where();
         {
@@ -122,6 +125,7 @@ private Q_SLOTS:
             server.location = p.server.isPostgres() ? QStringLiteral("host=127.0.0.1 port=1 dbname=none") : QStringLiteral("/proc/version/Logbook.sqlite");
         LogbookSync sync(p.local.where(), server, std::chrono::hours(1));
         QSignalSpy counted(&sync, &LogbookSync::statusChanged), done(&sync, &LogbookSync::exchanged);
+        QSignalSpy stored(&LogbookService::at(p.local.where()), &LogbookService::changed);
         sync.start();
         QVERIFY(counted.wait(30000));
         QVERIFY(says(sync.status(), before));
@@ -130,6 +134,12 @@ private Q_SLOTS:
         QVERIFY(says(sync.status(), after));
         QCOMPARE(sync.status().conflictsText(), conflicts);
         QCOMPARE(p.local.sql(QStringLiteral("SELECT \"Max Depth\" FROM \"MissionData\"")).toString(), maxDepth);
+        // A list showing the mission entry is told of its new values; entries new here are on no list yet.
+        QStringList told;
+        for (const QVariantList &s : std::as_const(stored))
+            told << s.first().toString() + QLatin1Char(' ') + s.last().toString();
+        QCOMPARE(told, announced ? QStringList{QStringLiteral("MissionData ") + p.local.sql(QStringLiteral("SELECT \"BravikKey\" FROM \"MissionData\"")).toString()}
+                                 : QStringList{});
         if (reachable)
             QCOMPARE(entries(p.local), entries(p.server));
         // Again: nothing changes, and since when the server is away is kept in the file.
