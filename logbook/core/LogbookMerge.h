@@ -5,8 +5,8 @@
 
 #include <QList>
 #include <QString>
-#include <utility>
 #include <optional>
+#include <utility>
 
 namespace bravik::logbook {
 
