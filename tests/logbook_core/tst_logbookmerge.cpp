@@ -333,7 +333,7 @@ private Q_SLOTS:
         for (int i = 0; i < entries; ++i)
             p.a.sql(QStringLiteral("INSERT INTO \"Miscellaneous\" (\"Note\", \"EntryId\") VALUES (?, ?)"), {QString::number(i), newEntryId()});
         p.a.sql(QStringLiteral("COMMIT"));
-        const int cycles = qEnvironmentVariableIntValue("BRAVIK_MERGE_KILL_CYCLES") > 0 ? qEnvironmentVariableIntValue("BRAVIK_MERGE_KILL_CYCLES") : 5;
+        const int cycles = qEnvironmentVariableIntValue("BRAVIK_MERGE_KILL_CYCLES") > 0 ? qEnvironmentVariableIntValue("BRAVIK_MERGE_KILL_CYCLES") : 50;
         const quint32 seed = qEnvironmentVariableIsSet("BRAVIK_MERGE_KILL_SEED") ? qEnvironmentVariable("BRAVIK_MERGE_KILL_SEED").toUInt()
                                                                                  : QRandomGenerator::global()->generate();
         QElapsedTimer whole;   // kills fall anywhere within the time a whole merge takes
