@@ -366,10 +366,14 @@ private Q_SLOTS:
     void killedWhileStoring()
     {
         const qint64 key = entry();
-        QRandomGenerator random(qEnvironmentVariableIsSet("BRAVIK_ATTACHMENT_KILL_SEED")
-                                    ? qEnvironmentVariable("BRAVIK_ATTACHMENT_KILL_SEED").toUInt()
-                                    : QRandomGenerator::global()->generate());
-        for (int cycle = 0; cycle < 5; ++cycle) {
+        const quint32 seed = qEnvironmentVariableIsSet("BRAVIK_ATTACHMENT_KILL_SEED")
+                                 ? qEnvironmentVariable("BRAVIK_ATTACHMENT_KILL_SEED").toUInt()
+                                 : QRandomGenerator::global()->generate();
+        const int cycles = qEnvironmentVariableIntValue("BRAVIK_ATTACHMENT_KILL_CYCLES") > 0
+                               ? qEnvironmentVariableIntValue("BRAVIK_ATTACHMENT_KILL_CYCLES") : 20;
+        qInfo("kill cycles: %d, seed %u (BRAVIK_ATTACHMENT_KILL_SEED)", cycles, seed);
+        QRandomGenerator random(seed);
+        for (int cycle = 0; cycle < cycles; ++cycle) {
             QProcess helper;
             helper.start(QStringLiteral(STORE_HELPER), {m_file->where().driver, m_file->where().location,
                                                         QString::number(key), QStringLiteral("8")});
@@ -389,6 +393,9 @@ private Q_SLOTS:
                      attached);
             if (!m_file->isPostgres())
                 QCOMPARE(m_file->sql(QStringLiteral("PRAGMA integrity_check")).toString(), QStringLiteral("ok"));
+            // The next cycle starts from none, so the logbook stays small.
+            m_file->sql(QStringLiteral("DELETE FROM \"Attachment\""));
+            m_file->sql(QStringLiteral("DELETE FROM \"AttachmentContent\""));
         }
     }
 };
