@@ -61,8 +61,8 @@ class TestAttachmentWindow : public QObject
     RecordWindow *show(const QString &name)
     {
         auto *w = qobject_cast<RecordWindow *>(windows().show(name));
-        if (w)
-            QTest::qWaitForWindowExposed(w);
+        if (w && !QTest::qWaitForWindowExposed(w))
+            return nullptr;
         if (w && !QTest::qWaitFor([w] { return w->isOpen(); }, 20000))
             return nullptr;
         return w;

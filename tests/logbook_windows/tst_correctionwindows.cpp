@@ -112,8 +112,8 @@ class TestCorrectionWindows : public QObject
     RecordWindow *show(const QString &name)
     {
         auto *w = qobject_cast<RecordWindow *>(windows().show(name));
-        if (w)
-            QTest::qWaitForWindowExposed(w);
+        if (w && !QTest::qWaitForWindowExposed(w))
+            return nullptr;
         if (w && !QTest::qWaitFor([w] { return w->isOpen(); }, 20000))
             return nullptr;
         return w;

@@ -49,7 +49,7 @@ bool ScriptedCommandRunner::start(const QString &program, const QStringList &arg
             *error = failWith;
         return false;
     }
-    calls << Call{program, arguments};
+    calls << Call{program, arguments, {}};
     return true;
 }
 

@@ -80,7 +80,8 @@ int main(int argc, char **argv)
         urls << QUrl::fromLocalFile(f);
     data.setUrls(urls);
     QWidget *notes = w->findChild<QPlainTextEdit *>("txtNotes");
-    QTest::qWaitForWindowExposed(w);
+    if (!QTest::qWaitForWindowExposed(w))
+        qWarning("line %d: waited in vain; the picture may show the window unfinished", __LINE__);
     settle();
     // As a file manager drags them in and lets go.
     QDragEnterEvent enter(notes->rect().center(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
@@ -88,7 +89,8 @@ int main(int argc, char **argv)
     QDropEvent drop(QPointF(notes->rect().center()), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(notes, &drop);
     // The entry is stored first, then the files.
-    QTest::qWaitFor([w] { return w->attachmentsWindow() != nullptr; }, 20000);
+    if (!QTest::qWaitFor([w] { return w->attachmentsWindow() != nullptr; }, 20000))
+        qWarning("line %d: waited in vain; the picture may show the window unfinished", __LINE__);
     auto *a = w->attachmentsWindow();
     if (!a) {
         std::fprintf(stderr, "the drop attached nothing\n");

@@ -63,10 +63,12 @@ int main(int argc, char **argv)
     registerAllWindows();
     auto *w = windows().show<ops::frmChart>();
     w->resize(1100, 640);
-    QTest::qWaitFor([w] { return !w->isBusy(); }, 20000);
+    if (!QTest::qWaitFor([w] { return !w->isBusy(); }, 20000))
+        qWarning("line %d: waited in vain; the picture may show the window unfinished", __LINE__);
     w->txtDay->setText(QStringLiteral("2026-12-08"));
     w->showDay();
-    QTest::qWaitFor([w] { return !w->isBusy(); }, 20000);
+    if (!QTest::qWaitFor([w] { return !w->isBusy(); }, 20000))
+        qWarning("line %d: waited in vain; the picture may show the window unfinished", __LINE__);
     save(w, out, QStringLiteral("chart-day.png"));
     w->lstPoints->setFocus();
     w->lstPoints->setCurrentRow(4);

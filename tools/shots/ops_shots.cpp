@@ -54,10 +54,12 @@ int main(int argc, char **argv)
     registerAllWindows();
     auto *w = windows().show<ops::frmOperations>();
     w->resize(1100, 620);
-    QTest::qWaitFor([w] { return !w->isBusy(); }, 20000);
+    if (!QTest::qWaitFor([w] { return !w->isBusy(); }, 20000))
+        qWarning("line %d: waited in vain; the picture may show the window unfinished", __LINE__);
     w->txtFrom->setText(QStringLiteral("2026-12-08"));
     w->showSpan();
-    QTest::qWaitFor([w] { return !w->isBusy(); }, 20000);
+    if (!QTest::qWaitFor([w] { return !w->isBusy(); }, 20000))
+        qWarning("line %d: waited in vain; the picture may show the window unfinished", __LINE__);
     w->grdTimeline->selectRow(3);
     save(w, out, QStringLiteral("operations-timeline.png"));
     w->tabViews->setCurrentIndex(1);
@@ -69,7 +71,8 @@ int main(int argc, char **argv)
     const QString pdf = out.filePath(QStringLiteral("report-2026-12-08.pdf"));
     seams.dialogs->answers.enqueue(pdf);
     QMetaObject::invokeMethod(w->findChild<QWidget *>(QStringLiteral("cmdReport")), "click");
-    QTest::qWaitFor([w, pdf] { return !w->isBusy() && QFile::exists(pdf); }, 60000);
+    if (!QTest::qWaitFor([w, pdf] { return !w->isBusy() && QFile::exists(pdf); }, 60000))
+        qWarning("line %d: waited in vain; the picture may show the window unfinished", __LINE__);
     QProcess::execute(QStringLiteral("pdftoppm"), {QStringLiteral("-png"), QStringLiteral("-r"), QStringLiteral("80"), pdf,
                                                    out.filePath(QStringLiteral("report-page"))});
     std::printf("%s\n", qPrintable(pdf));

@@ -68,7 +68,8 @@ frmMissionDisplay *review(test::Seams &seams, const QString &path, const QString
 void closeAll()
 {
     windows().unloadAll();
-    QTest::qWaitFor([] { return windows().loadedWindows().isEmpty(); }, 20000);
+    if (!QTest::qWaitFor([] { return windows().loadedWindows().isEmpty(); }, 20000))
+        qWarning("line %d: waited in vain; the picture may show the window unfinished", __LINE__);
     test::flushDeletes();
 }
 
@@ -123,7 +124,7 @@ int main(int argc, char **argv)
 
     QList<mission::WaypointLeg> twenty;
     for (int i = 0; i < 20; ++i)
-        twenty << mission::WaypointLeg{36.64 + 0.006 * (i % 5), -121.91 - 0.009 * (i / 5) - 0.003 * (i % 2), 300, 20 + i, 1.5};
+        twenty << mission::WaypointLeg{36.64 + 0.006 * (i % 5), -121.91 - 0.009 * (i / 5) - 0.003 * (i % 2), 300, 20.0 + i, 1.5};
     if (auto *w = review(seams, write(QStringLiteral("twenty.cfg"), mission::buildMultipleWaypoints(twenty).script.bytes()), QString())) {
         save(w, out, QStringLiteral("review-20-waypoints-scale%1.png").arg(scale));
         closeAll();
