@@ -4,6 +4,7 @@
 // on its long lane, stoppable, telling how far they got.
 
 #include "LogbookService.h"
+#include "Seams.h"
 #include "Settings.h"
 #include "Timeline.h"
 
@@ -66,6 +67,35 @@ inline ReadFailure readFailure(const logbook::JobAnswer &answer, const QString &
         return {false, QStringLiteral("Stopped: %1 was not read whole. Press Show to read it again.").arg(span.text()), {}};
     return {false, QStringLiteral("The logbook could not be read."),
             QStringLiteral("The logbook could not be read for %1:\n%2").arg(span.text(), error)};
+}
+
+// Reads `span` for a window on the long lane: `read(JobContext &, QString
+// *error)` runs on the service's thread; a value ends the window's busy
+// line and goes to `done`, a read without one ends it with the reason (a
+// failure also in a message), unless a newer read was asked for since.
+template <class T, class ReadFn, class SetBusy, class Done>
+void readSpan(QWidget *window, logbook::LogbookClient &client, const TimeSpan &span, ReadFn read, SetBusy setBusy, Done done)
+{
+    client.run(
+        longRead(),
+        [read](logbook::JobContext &c) {
+            Read<T> r;
+            r.value = read(c, &r.error);
+            return r;
+        },
+        [window, &client, span, setBusy, done](const logbook::Answer<Read<T>> &a) {
+            if (a.ok() && a.value.value) {
+                setBusy(false, QString());
+                done(*a.value.value);
+                return;
+            }
+            const ReadFailure f = readFailure(a, a.value.error, span, client.isBusy());
+            if (f.silent)
+                return;
+            setBusy(false, f.status);
+            if (!f.message.isEmpty())
+                inform(window, f.message);
+        });
 }
 
 } // namespace bravik::ops

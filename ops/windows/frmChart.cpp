@@ -142,26 +142,13 @@ bool frmChart::showDay()
     const ClockFormat clock = clockFormat();
     const mission::VehicleLimits limits = mission::vehicleLimits(settings());
     const TimeSpan s = *span;
-    m_client->run(
-        longRead(),
-        [s, clock, limits](logbook::JobContext &c) {
-            Read<DayChart> r;
-            r.value = readDayChart(c.database(), s, clock, limits, stepsOf(c), &r.error);
-            return r;
+    readSpan<DayChart>(
+        this, *m_client, s,
+        [s, clock, limits](logbook::JobContext &c, QString *error) {
+            return readDayChart(c.database(), s, clock, limits, stepsOf(c), error);
         },
-        [this, s](const logbook::Answer<Read<DayChart>> &a) {
-            if (a.ok() && a.value.value) {
-                setBusy(false, QString());
-                answered(*a.value.value);
-                return;
-            }
-            const ReadFailure f = readFailure(a, a.value.error, s, m_client->isBusy());
-            if (f.silent)
-                return;
-            setBusy(false, f.status);
-            if (!f.message.isEmpty())
-                inform(this, f.message);
-        });
+        [this](bool busy, const QString &status) { setBusy(busy, status); },
+        [this](const DayChart &day) { answered(day); });
     return true;
 }
 

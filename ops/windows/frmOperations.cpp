@@ -286,26 +286,13 @@ bool frmOperations::showSpan()
     const ClockFormat clock = clockFormat();
     const QDateTime now = QDateTime::currentDateTimeUtc();
     const TimeSpan s = *span;
-    m_client->run(
-        longRead(),
-        [s, thresholds, clock, now](logbook::JobContext &c) {
-            Read<Overview> r;
-            r.value = readOverview(c.database(), s, thresholds, clock, now, stepsOf(c), &r.error);
-            return r;
+    readSpan<Overview>(
+        this, *m_client, s,
+        [s, thresholds, clock, now](logbook::JobContext &c, QString *error) {
+            return readOverview(c.database(), s, thresholds, clock, now, stepsOf(c), error);
         },
-        [this, s](const logbook::Answer<Read<Overview>> &a) {
-            if (a.ok() && a.value.value) {
-                setBusy(false, QString());
-                answered(*a.value.value);
-                return;
-            }
-            const ReadFailure f = readFailure(a, a.value.error, s, m_client->isBusy());
-            if (f.silent)
-                return;
-            setBusy(false, f.status);
-            if (!f.message.isEmpty())
-                inform(this, f.message);
-        });
+        [this](bool busy, const QString &status) { setBusy(busy, status); },
+        [this](const Overview &o) { answered(o); });
     return true;
 }
 
