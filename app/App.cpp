@@ -1,6 +1,7 @@
 #include "App.h"
 
 #include "ClockText.h"
+#include "CommandLine.h"
 #include "Connection.h"
 #include "Database.h"
 #include "LogbookService.h"
@@ -231,9 +232,7 @@ void openLogbookAtStart(const logbook::DatabaseLocation &where, QObject *owner)
 
 int runApplication(int argc, char **argv)
 {
-    QStringList args;
-    for (int i = 0; i < argc; ++i)
-        args << QString::fromLocal8Bit(argv[i]);
+    const QStringList args = commandArguments(argc, argv);
     if (isExportCommand(args))
         return runExportCommand(argc, argv);
     if (isOperationsCommand(args))

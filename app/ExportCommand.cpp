@@ -1,5 +1,6 @@
 #include "ExportCommand.h"
 
+#include "CommandLine.h"
 #include "LaunchLog.h"
 
 #include "Connection.h"
@@ -136,21 +137,10 @@ QString exportUsageText()
 
 int runExportCommand(int argc, char **argv)
 {
-    QStringList args;
-    for (int i = 0; i < argc; ++i)
-        args << QString::fromLocal8Bit(argv[i]);
-    const ExportCommand c = parseExportCommand(args);
+    const ExportCommand c = parseExportCommand(commandArguments(argc, argv));
+    if (const auto status = helpOrUsageErrors(c.help, c.errors, exportUsageText()))
+        return *status;
     QTextStream err(stderr);
-    if (c.help && c.errors.isEmpty()) {
-        QTextStream(stdout) << exportUsageText();
-        return 0;
-    }
-    if (!c.errors.isEmpty()) {
-        for (const QString &e : c.errors)
-            err << "bravik-log: " << e << "\n";
-        err << exportUsageText();
-        return 2;
-    }
 
     // A PDF needs fonts, so a GUI application, but never a display.
     std::unique_ptr<QCoreApplication> app;

@@ -1,5 +1,6 @@
 #include "OperationsCommand.h"
 
+#include "CommandLine.h"
 #include "Connection.h"
 #include "EventLog.h"
 #include "LogbookService.h"
@@ -119,21 +120,10 @@ QString operationsUsageText()
 
 int runOperationsCommand(int argc, char **argv)
 {
-    QStringList args;
-    for (int i = 0; i < argc; ++i)
-        args << QString::fromLocal8Bit(argv[i]);
-    const OperationsCommand c = parseOperationsCommand(args);
+    const OperationsCommand c = parseOperationsCommand(commandArguments(argc, argv));
+    if (const auto status = helpOrUsageErrors(c.help, c.errors, operationsUsageText()))
+        return *status;
     QTextStream err(stderr);
-    if (c.help && c.errors.isEmpty()) {
-        QTextStream(stdout) << operationsUsageText();
-        return 0;
-    }
-    if (!c.errors.isEmpty()) {
-        for (const QString &e : c.errors)
-            err << "bravik-log: " << e << "\n";
-        err << operationsUsageText();
-        return 2;
-    }
 
     // The report's pictures are drawn by widgets: an application of them,
     // on the offscreen platform when there is no display.
